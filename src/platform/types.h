@@ -1,0 +1,48 @@
+// The platform boundary's vocabulary: opaque handles and plain value types.
+//
+// The core never includes <windows.h>. It talks to the system through the free
+// functions declared in the other headers of this folder; each has one real
+// implementation in win32/ and one recording double in tests/support/, chosen
+// at link time. Handles are opaque pointers that the implementation converts to
+// and from the system's own handles.
+#pragma once
+
+#include <cstdint>
+
+namespace plat {
+
+struct WindowObject;
+struct DeviceContextObject;
+struct PaletteObject;
+struct BitmapObject;
+struct ModuleObject;
+struct FileObject;
+
+using Window = WindowObject*;
+using DeviceContext = DeviceContextObject*;
+using Palette = PaletteObject*;
+using Bitmap = BitmapObject*;
+using Module = ModuleObject*;
+using File = FileObject*;
+
+// Address of a function found in a loaded library (null when missing).
+using ProcAddress = void*;
+
+// Message parameters and results are pointer-sized, as on the system.
+using WordParam = std::uintptr_t;
+using LongParam = std::intptr_t;
+using MessageResult = std::intptr_t;
+
+struct Point {
+    std::int32_t x;
+    std::int32_t y;
+};
+
+struct Rect {
+    std::int32_t left;
+    std::int32_t top;
+    std::int32_t right;
+    std::int32_t bottom;
+};
+
+}  // namespace plat

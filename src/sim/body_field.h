@@ -1,0 +1,57 @@
+// The field of bodies that pull on each other by an inverse-square law.
+#pragma once
+
+#include <cstdint>
+
+enum class BodyKind : std::int32_t { Red = 0, Blue = 1, Plain = 2 };
+
+struct Body {
+    std::int32_t ix;  // x truncated toward zero (saturating)
+    std::int32_t iy;  // y truncated toward zero (saturating)
+    double x, y;
+    double vx, vy;
+    double ax, ay;
+    double mass;
+    double radius;
+    double radiusSq;
+    std::int32_t kind;  // BodyKind code, also the sprite pattern index
+};
+
+class BodyField {
+public:
+    BodyField() = default;
+    ~BodyField();
+    BodyField(const BodyField&) = delete;
+    BodyField& operator=(const BodyField&) = delete;
+
+    // Allocates the bodies (at least 3) and scatters them. Called once per run.
+    void Setup(std::int32_t bodyCount, std::int32_t width, std::int32_t height,
+               std::int32_t attractionSetting, std::int32_t refreshMinutes);
+    void Scatter();
+    void Step();
+
+    // Out-of-range indices read body 0.
+    std::int32_t PositionX(std::int32_t index) const;
+    std::int32_t PositionY(std::int32_t index) const;
+    std::int32_t KindOf(std::int32_t index) const;
+
+    void Release();
+
+    // Read access for tests and tools.
+    std::int32_t Count() const { return count; }
+    const Body* Bodies() const { return bodies; }
+    double Attraction() const { return attraction; }
+    std::uint32_t ScatterPeriodMs() const { return scatterPeriodMs; }
+    std::uint32_t LastScatterTick() const { return lastScatterTick; }
+    // Write access to one body for tests that place bodies by hand.
+    Body* MutableBodies() { return bodies; }
+
+private:
+    double width = 0;
+    double height = 0;
+    std::int32_t count = 0;
+    double attraction = 0;
+    std::uint32_t lastScatterTick = 0;
+    std::uint32_t scatterPeriodMs = 0;
+    Body* bodies = nullptr;
+};
