@@ -1,0 +1,74 @@
+# Shared set-up for scripts/run and scripts/test: sourced, not run.
+# Installs what is missing from Debian's packages, and prepares Wine and a display.
+
+PENDRAL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+
+pendral_need_packages() {
+  local missing=()
+  command -v cmake >/dev/null || missing+=(cmake)
+  command -v ninja >/dev/null || missing+=(ninja-build)
+  command -v g++ >/dev/null || missing+=(g++)
+  command -v clang++ >/dev/null || missing+=(clang)
+  [ -e /usr/lib/x86_64-linux-gnu/libclang_rt.fuzzer-x86_64.a ] || \
+    ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || missing+=(libclang-rt-dev)
+  [ -d /usr/src/googletest ] || missing+=(googletest)
+  [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
+  [ -e /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
+  command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
+  command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
+  command -v wine >/dev/null || missing+=(wine wine64)
+  dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
+  command -v Xvfb >/dev/null || missing+=(xvfb)
+  command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || missing+=(imagemagick)
+  command -v xwd >/dev/null || missing+=(x11-apps)
+  command -v xdotool >/dev/null || missing+=(xdotool)
+  if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo=sudo
+    $sudo dpkg --add-architecture i386
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  fi
+}
+
+# Wine: a prefix of the project's own, never asking for Mono or Gecko, quiet.
+pendral_wine_env() {
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEPREFIX="${WINEPREFIX:-$PENDRAL_ROOT/build/wine/default}"
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w || true
+  fi
+}
+
+# A virtual display, unless one is given. Sets DISPLAY; the caller stops it with pendral_stop_display.
+PENDRAL_XVFB_PID=""
+pendral_start_display() {
+  local size="${1:-1024x768x24}"
+  local n
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
+    PENDRAL_XVFB_PID=$!
+    local i
+    for i in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      sleep 0.1
+    done
+    export DISPLAY=":$n"
+    return 0
+  done
+  echo "no free display number" >&2
+  return 1
+}
+
+pendral_stop_display() {
+  if [ -n "$PENDRAL_XVFB_PID" ]; then
+    kill "$PENDRAL_XVFB_PID" 2>/dev/null || true
+    wait "$PENDRAL_XVFB_PID" 2>/dev/null || true
+    PENDRAL_XVFB_PID=""
+  fi
+}
