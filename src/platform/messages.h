@@ -1,0 +1,57 @@
+// The system's own numbers for the messages, codes and styles that the core
+// decides on. win32/messages_check.cpp proves that they equal <windows.h>'s.
+#pragma once
+
+#include <cstdint>
+
+namespace msg {
+
+// Window messages.
+inline constexpr std::uint32_t CREATE = 0x0001;
+inline constexpr std::uint32_t DESTROY = 0x0002;
+inline constexpr std::uint32_t SETTEXT = 0x000C;
+inline constexpr std::uint32_t PAINT = 0x000F;
+inline constexpr std::uint32_t CLOSE = 0x0010;
+inline constexpr std::uint32_t QUIT = 0x0012;
+inline constexpr std::uint32_t SHOWWINDOW = 0x0018;
+inline constexpr std::uint32_t ACTIVATEAPP = 0x001C;
+inline constexpr std::uint32_t SETCURSOR = 0x0020;
+inline constexpr std::uint32_t HELP = 0x0053;
+inline constexpr std::uint32_t CONTEXTMENU = 0x007B;
+inline constexpr std::uint32_t KEYDOWN = 0x0100;
+inline constexpr std::uint32_t KEYUP = 0x0101;
+inline constexpr std::uint32_t SYSKEYDOWN = 0x0104;
+inline constexpr std::uint32_t SYSKEYUP = 0x0105;
+inline constexpr std::uint32_t INITDIALOG = 0x0110;
+inline constexpr std::uint32_t COMMAND = 0x0111;
+inline constexpr std::uint32_t SYSCOMMAND = 0x0112;
+inline constexpr std::uint32_t TIMER = 0x0113;
+inline constexpr std::uint32_t HSCROLL = 0x0114;
+inline constexpr std::uint32_t MOUSEMOVE = 0x0200;
+inline constexpr std::uint32_t LBUTTONDOWN = 0x0201;
+inline constexpr std::uint32_t LBUTTONUP = 0x0202;
+inline constexpr std::uint32_t RBUTTONDOWN = 0x0204;
+inline constexpr std::uint32_t RBUTTONUP = 0x0205;
+inline constexpr std::uint32_t MBUTTONDOWN = 0x0207;
+inline constexpr std::uint32_t MBUTTONUP = 0x0208;
+inline constexpr std::uint32_t MOUSEWHEEL = 0x020A;
+inline constexpr std::uint32_t APP = 0x8000;
+
+// System commands (WM_SYSCOMMAND's wParam).
+inline constexpr std::uintptr_t SC_NEXTWINDOW = 0xF040;
+inline constexpr std::uintptr_t SC_PREVWINDOW = 0xF050;
+inline constexpr std::uintptr_t SC_SCREENSAVE = 0xF140;
+
+// Scroll codes (low word of WM_HSCROLL's wParam).
+inline constexpr std::uint32_t SB_LINELEFT = 0;
+inline constexpr std::uint32_t SB_LINERIGHT = 1;
+inline constexpr std::uint32_t SB_PAGELEFT = 2;
+inline constexpr std::uint32_t SB_PAGERIGHT = 3;
+inline constexpr std::uint32_t SB_THUMBPOSITION = 4;
+inline constexpr std::uint32_t SB_THUMBTRACK = 5;
+
+// Dialog command ids of the system.
+inline constexpr std::uint32_t IDOK = 1;
+inline constexpr std::uint32_t IDCANCEL = 2;
+
+}  // namespace msg
