@@ -38,20 +38,20 @@ inline constexpr std::uint32_t MOUSEWHEEL = 0x020A;
 inline constexpr std::uint32_t APP = 0x8000;
 
 // System commands (WM_SYSCOMMAND's wParam).
-inline constexpr std::uintptr_t SC_NEXTWINDOW = 0xF040;
-inline constexpr std::uintptr_t SC_PREVWINDOW = 0xF050;
-inline constexpr std::uintptr_t SC_SCREENSAVE = 0xF140;
+inline constexpr std::uintptr_t SYSCMD_NEXTWINDOW = 0xF040;
+inline constexpr std::uintptr_t SYSCMD_PREVWINDOW = 0xF050;
+inline constexpr std::uintptr_t SYSCMD_SCREENSAVE = 0xF140;
 
 // Scroll codes (low word of WM_HSCROLL's wParam).
-inline constexpr std::uint32_t SB_LINELEFT = 0;
-inline constexpr std::uint32_t SB_LINERIGHT = 1;
-inline constexpr std::uint32_t SB_PAGELEFT = 2;
-inline constexpr std::uint32_t SB_PAGERIGHT = 3;
-inline constexpr std::uint32_t SB_THUMBPOSITION = 4;
-inline constexpr std::uint32_t SB_THUMBTRACK = 5;
+inline constexpr std::uint32_t SCROLL_LINELEFT = 0;
+inline constexpr std::uint32_t SCROLL_LINERIGHT = 1;
+inline constexpr std::uint32_t SCROLL_PAGELEFT = 2;
+inline constexpr std::uint32_t SCROLL_PAGERIGHT = 3;
+inline constexpr std::uint32_t SCROLL_THUMBPOSITION = 4;
+inline constexpr std::uint32_t SCROLL_THUMBTRACK = 5;
 
 // Dialog command ids of the system.
-inline constexpr std::uint32_t IDOK = 1;
-inline constexpr std::uint32_t IDCANCEL = 2;
+inline constexpr std::uint32_t CMD_OK = 1;
+inline constexpr std::uint32_t CMD_CANCEL = 2;
 
 }  // namespace msg
