@@ -134,8 +134,8 @@ plat::MessageResult ConfigDialogProc(plat::Window dialog, std::uint32_t message,
         case msg::COMMAND:
             return Command(dialog, static_cast<std::uint32_t>(wParam & 0xFFFF));
         case msg::HSCROLL:
-            Scroll(dialog, static_cast<std::uint32_t>(wParam & 0xFFFF), static_cast<std::int32_t>((wParam >> 16) & 0xFFFF),
-                   reinterpret_cast<plat::Window>(lParam));
+            Scroll(dialog, static_cast<std::uint32_t>(wParam & 0xFFFF),
+                   static_cast<std::int32_t>((wParam >> 16) & 0xFFFF), reinterpret_cast<plat::Window>(lParam));
             return 0;
         case msg::CLOSE:
             plat::EndModalDialog(dialog, 1);

@@ -106,9 +106,9 @@ TEST_F(ConfigDialogTest, LineAndPageCodesStepByOneAndClampAtBothEnds) {
         std::int32_t id, label, low, high;
         std::int32_t SaverSettings::*field;
     };
-    for (Bar bar : {Bar{105, 106, 3, 100, &SaverSettings::bodyCount},
-                    Bar{110, 111, 0, 200, &SaverSettings::attractionSetting},
-                    Bar{116, 117, 1, 100, &SaverSettings::refreshMinutes}}) {
+    for (Bar bar :
+         {Bar{105, 106, 3, 100, &SaverSettings::bodyCount}, Bar{110, 111, 0, 200, &SaverSettings::attractionSetting},
+          Bar{116, 117, 1, 100, &SaverSettings::refreshMinutes}}) {
         SCOPED_TRACE(bar.id);
         Open("EVENT_FREQ=3\nANI_INTERVAL=0\nREFRESH_INTERVAL=1\n");
         for (std::uint32_t code : {msg::SCROLL_LINELEFT, msg::SCROLL_PAGELEFT}) {
@@ -166,8 +166,7 @@ TEST_F(ConfigDialogTest, ScrollBarIsKnownByItsControlIdNotByItsWindow) {
     // Any other control (a label, a check box, an unknown window) changes and writes nothing.
     const SaverSettings before = saverSettings;
     fake::ClearCalls();
-    for (std::int32_t id : {106, 111, 103, 1, 0})
-        EXPECT_EQ(0, Scroll(id, msg::SCROLL_LINERIGHT));
+    for (std::int32_t id : {106, 111, 103, 1, 0}) EXPECT_EQ(0, Scroll(id, msg::SCROLL_LINERIGHT));
     EXPECT_EQ(0, ConfigDialogProc(DIALOG, msg::HSCROLL, msg::SCROLL_LINERIGHT, 0));
     EXPECT_EQ(0, std::memcmp(&before, &saverSettings, sizeof before));
     EXPECT_EQ(0u, fake::CountCalls("SetScrollBarPos"));

@@ -18,9 +18,7 @@ INT_PTR CALLBACK ConfigDialogAdapter(HWND dialog, UINT message, WPARAM wParam, L
 
 void SetCheck(Window dialog, std::int32_t id, std::uint32_t state) { CheckDlgButton(ToHandle(dialog), id, state); }
 
-Window DialogItem(Window dialog, std::int32_t id) {
-    return reinterpret_cast<Window>(GetDlgItem(ToHandle(dialog), id));
-}
+Window DialogItem(Window dialog, std::int32_t id) { return reinterpret_cast<Window>(GetDlgItem(ToHandle(dialog), id)); }
 
 void SetScrollBarRange(Window bar, std::int32_t low, std::int32_t high, bool redraw) {
     SetScrollRange(ToHandle(bar), SB_CTL, low, high, redraw ? TRUE : FALSE);

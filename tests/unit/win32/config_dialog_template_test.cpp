@@ -152,8 +152,11 @@ TEST(ConfigDialogTemplate, MatchesTheLayoutControlByControl) {
         EXPECT_EQ(want.id, t.Word());
         EXPECT_EQ(want.className, ClassName(t.NameOrOrdinal()));
         const std::string text = t.NameOrOrdinal();
-        if (want.text) EXPECT_EQ(want.text, text);
-        else EXPECT_FALSE(text.empty());
+        if (want.text) {
+            EXPECT_EQ(want.text, text);
+        } else {
+            EXPECT_FALSE(text.empty());  // a text of our own
+        }
         EXPECT_EQ(0, t.Word());  // no creation data
         ASSERT_TRUE(t.ok());
     }
@@ -188,7 +191,8 @@ protected:
     }
 
     void Scroll(int barId, WORD code, WORD thumb = 0) {
-        SendMessageA(dialog_, WM_HSCROLL, MAKEWPARAM(code, thumb), reinterpret_cast<LPARAM>(GetDlgItem(dialog_, barId)));
+        SendMessageA(dialog_, WM_HSCROLL, MAKEWPARAM(code, thumb),
+                     reinterpret_cast<LPARAM>(GetDlgItem(dialog_, barId)));
     }
     int BarPos(int barId) { return GetScrollPos(GetDlgItem(dialog_, barId), SB_CTL); }
 
@@ -217,7 +221,8 @@ TEST_F(ConfigDialogOnScreen, OpensWithTheSettingsOnItsBarsLabelsAndBoxes) {
         EXPECT_EQ(bar.high, high);
         EXPECT_EQ(bar.value, BarPos(bar.id));
         EXPECT_EQ(bar.shown, ItemText(dialog_, bar.label));
-        EXPECT_EQ(static_cast<std::uint32_t>(bar.id), plat::ControlId(reinterpret_cast<plat::Window>(GetDlgItem(dialog_, bar.id))));
+        EXPECT_EQ(static_cast<std::uint32_t>(bar.id),
+                  plat::ControlId(reinterpret_cast<plat::Window>(GetDlgItem(dialog_, bar.id))));
     }
     EXPECT_EQ(s.soundSwitch != 0, IsDlgButtonChecked(dialog_, 103) == BST_CHECKED);
     EXPECT_EQ(s.soundSwitch == 0, IsDlgButtonChecked(dialog_, 104) == BST_CHECKED);
