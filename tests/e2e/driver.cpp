@@ -53,6 +53,8 @@ void SetSaverPath(const std::string& path) {
 
 const std::string& SaverPath() { return g_saverPath; }
 
+std::string SaverFileName() { return g_saverPath.substr(g_saverPath.find_last_of('\\') + 1); }
+
 std::string WorkDir() {
     static const std::string dir = [] {
         char windows[MAX_PATH];
@@ -424,8 +426,12 @@ void AltTab() {
     SendInputs(in);
 }
 
-void MoveCursorBy(int dx, int dy) {
-    std::vector<INPUT> in{MouseInput(MOUSEEVENTF_MOVE, dx, dy)};
+void MoveCursorTo(int x, int y) {
+    // Normalised to 0..65535 across the screen, rounded up so that scaling back lands on the pixel.
+    const long long w = GetSystemMetrics(SM_CXSCREEN);
+    const long long h = GetSystemMetrics(SM_CYSCREEN);
+    std::vector<INPUT> in{MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, static_cast<int>((x * 65536LL + w - 1) / w),
+                                     static_cast<int>((y * 65536LL + h - 1) / h))};
     SendInputs(in);
 }
 

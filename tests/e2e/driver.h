@@ -28,6 +28,7 @@ inline constexpr char SECTION[] = "Screen_Saver.Pendral";
 // Set once by main from the command line.
 void SetSaverPath(const std::string& path);
 const std::string& SaverPath();  // Windows path of pendral.scr
+std::string SaverFileName();     // its last path component
 std::string WorkDir();           // the driver's scratch folder, created on first use
 std::string SettingsPath();      // CONTROL.INI in the Windows directory
 
@@ -114,7 +115,7 @@ int CountPatches(const Shot& shot, Disc disc, size_t minArea = 40);
 void KeyPress(WORD virtualKey);
 void KeyPresses(WORD virtualKey, int times);  // all in one batch
 void AltTab();
-void MoveCursorBy(int dx, int dy);
+void MoveCursorTo(int x, int y);  // an absolute movement, in screen pixels
 void PlaceCursor(int x, int y);  // no input message: for set-up before a saver runs
 enum class Button { left, right, middle };
 void ClickHere(Button button = Button::left);

@@ -72,7 +72,7 @@ TEST_F(Preview, InputNeverClosesIt) {
     ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     ClickHere(Button::right);
     ClickHere(Button::middle);
-    MoveCursorBy(40, 30);
+    MoveCursorTo((r.left + r.right) / 2 + 40, (r.top + r.bottom) / 2 + 30);
     KeyPress(VK_SPACE);
     PostMessageA(child, WM_KEYDOWN, VK_SPACE, 0);
     Pump(600);
