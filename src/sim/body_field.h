@@ -24,13 +24,16 @@ public:
     BodyField(const BodyField&) = delete;
     BodyField& operator=(const BodyField&) = delete;
 
-    // Allocates the bodies (at least 3) and scatters them. Called once per run.
+    // Allocates the bodies (at least 3) and scatters them. Called once per run;
+    // a second call replaces the first field. If the bodies cannot be
+    // allocated the field stays empty and Scatter and Step do nothing.
     void Setup(std::int32_t bodyCount, std::int32_t width, std::int32_t height,
                std::int32_t attractionSetting, std::int32_t refreshMinutes);
     void Scatter();
     void Step();
 
-    // Out-of-range indices read body 0.
+    // Out-of-range indices read body 0. An empty field (before Setup, or when
+    // the bodies could not be allocated) reads 0 for everything.
     std::int32_t PositionX(std::int32_t index) const;
     std::int32_t PositionY(std::int32_t index) const;
     std::int32_t KindOf(std::int32_t index) const;
@@ -47,6 +50,10 @@ public:
     Body* MutableBodies() { return bodies; }
 
 private:
+    const Body& At(std::int32_t index) const;
+    void Move(Body& body, double ax, double ay) const;
+    void Clear();
+
     double width = 0;
     double height = 0;
     std::int32_t count = 0;
@@ -54,4 +61,5 @@ private:
     std::uint32_t lastScatterTick = 0;
     std::uint32_t scatterPeriodMs = 0;
     Body* bodies = nullptr;
+    double* scratch = nullptr;  // the step's working columns, allocated with the bodies
 };

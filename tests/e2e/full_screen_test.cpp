@@ -1,0 +1,99 @@
+// The full-screen saver: what it shows, what closes it, and that only one runs.
+#include "cases.h"
+
+namespace e2e {
+namespace {
+
+class FullScreen : public SaverCase {};
+
+TEST_F(FullScreen, CoversTheScreenWithMovingDiscsInThePicturesColours) {
+    ASSERT_TRUE(SaverPictures().loaded) << "the sprite pictures of " << SaverPath() << " could not be read";
+    Saver saver;
+    HWND window = nullptr;
+    ASSERT_TRUE(StartFullScreen(saver, "/s", "", &window));
+
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ(rect.left, 0);
+    EXPECT_EQ(rect.top, 0);
+    EXPECT_EQ(rect.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_EQ(rect.bottom, GetSystemMetrics(SM_CYSCREEN));
+    EXPECT_TRUE(GetWindowLongA(window, GWL_EXSTYLE) & WS_EX_TOPMOST);
+    EXPECT_EQ(GetForegroundWindow(), window);
+    CURSORINFO cursor{};
+    cursor.cbSize = sizeof cursor;
+    ASSERT_TRUE(GetCursorInfo(&cursor));
+    EXPECT_EQ(cursor.hCursor, nullptr) << "the cursor is not hidden";
+
+    Shot first = Capture();
+    Pump(1000);
+    Shot second = Capture();
+    EXPECT_GT(CountDifferent(first, second), 100u) << "the picture does not move";
+
+    for (const Shot* shot : {&first, &second}) {
+        ColourCount count = CountColours(*shot);
+        const size_t all = shot->pixels.size();
+        EXPECT_GT(count.black, all * 8 / 10) << "the screen is not black";
+        // 51 plain bodies by default, no red and no blue one.
+        EXPECT_GT(count.disc[2], 2000u) << "no green discs";
+        EXPECT_EQ(count.disc[0], 0u);
+        EXPECT_EQ(count.disc[1], 0u);
+        EXPECT_LE(count.other, count.NonBlack() / 100) << "colours that are not the pictures'";
+        EXPECT_GE(CountPatches(*shot, Disc::green), 5);
+    }
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+}
+
+TEST_F(FullScreen, ClosesOnAnyKeyOrMouseButton) {
+    struct Way {
+        const char* name;
+        void (*act)();
+    };
+    const Way ways[] = {
+        {"key", [] { KeyPress('Q'); }},
+        {"system key", [] { KeyPress(VK_MENU); }},
+        {"left button", [] { ClickHere(Button::left); }},
+        {"right button", [] { ClickHere(Button::right); }},
+        {"middle button", [] { ClickHere(Button::middle); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        Saver saver;
+        ASSERT_TRUE(StartFullScreen(saver));
+        way.act();
+        EXPECT_TRUE(ExitsWith(saver, 0));
+    }
+}
+
+TEST_F(FullScreen, SmallMouseMovementsAddUpUntilTheyPassFourPixels) {
+    Saver saver;
+    ASSERT_TRUE(StartFullScreen(saver));
+    MoveCursorBy(3, 1);
+    Pump(500);
+    POINT p = CursorPos();
+    ASSERT_EQ(p.x, CURSOR_X + 3);
+    ASSERT_EQ(p.y, CURSOR_Y + 1);
+    EXPECT_TRUE(saver.Running()) << "closed on a movement of 4 pixels";
+    MoveCursorBy(1, 0);
+    EXPECT_TRUE(ExitsWith(saver, 0)) << "a movement of 5 pixels in all did not close it";
+}
+
+TEST_F(FullScreen, ASecondStartEndsAtOnceWithoutASecondWindow) {
+    Saver first;
+    HWND window = nullptr;
+    ASSERT_TRUE(StartFullScreen(first, "/s", "", &window));
+    Saver second;
+    ASSERT_TRUE(second.Start(CommandFor("/s")));
+    EXPECT_TRUE(ExitsWith(second, 0));
+    EXPECT_FALSE(second.SawWindow());
+    EXPECT_EQ(FindWindowA(SAVER_CLASS, "Screen Saver"), window);
+    EXPECT_TRUE(first.Running());
+    SetForegroundWindow(window);
+    Pump(200);
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(first, 0));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,67 @@
+# Makes the suite's two Wine prefixes afresh, so that every run starts from a known
+# state: "nt" (the default Windows version) and "win98" (the Windows 95 family), each
+# with the stand-in libraries in the system directory of 32-bit programs.
+#   cmake -DPREFIX_ROOT=<dir> -DPASSWORD_CPL=<file> -DMPR_DLL=<file> -P prefixes.cmake
+# With -DSTOP=ON it only stops the prefixes' Wine servers (the suite's clean-up).
+foreach(name PREFIX_ROOT)
+  if(NOT DEFINED ${name})
+    message(FATAL_ERROR "${name} is not set")
+  endif()
+endforeach()
+
+set(nt ${PREFIX_ROOT}/nt)
+set(win98 ${PREFIX_ROOT}/win98)
+
+function(in_prefix prefix)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${prefix} WINEDEBUG=-all
+            "WINEDLLOVERRIDES=mscoree,mshtml=" ${ARGN}
+    TIMEOUT 180 RESULT_VARIABLE rc OUTPUT_QUIET ERROR_QUIET)
+  set(rc ${rc} PARENT_SCOPE)
+endfunction()
+
+foreach(prefix ${nt} ${win98})
+  if(EXISTS ${prefix}/system.reg)
+    in_prefix(${prefix} wineserver -k)
+    in_prefix(${prefix} wineserver -w)
+  endif()
+endforeach()
+if(STOP)
+  return()
+endif()
+
+foreach(name PASSWORD_CPL MPR_DLL)
+  if(NOT EXISTS "${${name}}")
+    message(FATAL_ERROR "${name} (${${name}}) does not exist")
+  endif()
+endforeach()
+
+file(REMOVE_RECURSE ${PREFIX_ROOT})
+file(MAKE_DIRECTORY ${nt})
+in_prefix(${nt} wineboot -i)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "wineboot failed in ${nt}: ${rc}")
+endif()
+in_prefix(${nt} wineserver -w)
+
+# The second prefix starts as a copy of the first (much quicker than a second boot).
+execute_process(COMMAND cp -a ${nt} ${win98} RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "could not copy ${nt} to ${win98}")
+endif()
+in_prefix(${win98} wine reg add "HKCU\\Software\\Wine" /v Version /d win98 /f)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "could not set win98 in ${win98}: ${rc}")
+endif()
+in_prefix(${win98} wineserver -w)
+
+# C:\windows\system32 of a 32-bit program is syswow64 in a 64-bit prefix.
+foreach(prefix ${nt} ${win98})
+  set(system ${prefix}/drive_c/windows/syswow64)
+  if(NOT IS_DIRECTORY ${system})
+    set(system ${prefix}/drive_c/windows/system32)
+  endif()
+  file(COPY_FILE ${PASSWORD_CPL} ${system}/password.cpl)
+  file(COPY_FILE ${MPR_DLL} ${system}/mpr.dll)
+endforeach()
+message(STATUS "prefixes ready under ${PREFIX_ROOT}")

@@ -1,0 +1,116 @@
+// The preview: a child of a window of the driver, which ends it by destroying
+// that window; input never closes it; help requests go up to the parent.
+#include "cases.h"
+
+namespace e2e {
+namespace {
+
+class Preview : public SaverCase {};
+
+constexpr int WIDTH = 320;
+constexpr int HEIGHT = 240;
+
+// Starts a preview in the host and waits for the child window.
+::testing::AssertionResult StartPreview(Saver& saver, HostWindow& host, const std::string& tail,
+                                        HWND* child) {
+    if (!saver.Start(CommandFor(tail))) return ::testing::AssertionFailure() << "could not start";
+    *child = saver.WaitWindow(SAVER_CLASS, "Preview", host.Handle());
+    if (*child == nullptr) return ::testing::AssertionFailure() << "no preview child for \"" << tail << "\"";
+    Pump(300);
+    return ::testing::AssertionSuccess();
+}
+
+RECT ScreenRectOf(HWND hwnd) {
+    RECT r;
+    GetWindowRect(hwnd, &r);
+    return r;
+}
+
+TEST_F(Preview, IsAChildAsLargeAsTheClientAreaAndEndsWithItsParent) {
+    for (const char* sw : {"/p ", "/l ", "-P", "/L  "}) {
+        HostWindow host(WIDTH, HEIGHT);
+        SCOPED_TRACE(std::string(sw) + host.Number());
+        Saver saver;
+        HWND child = nullptr;
+        ASSERT_TRUE(StartPreview(saver, host, sw + host.Number(), &child));
+        EXPECT_EQ(GetParent(child), host.Handle());
+        EXPECT_TRUE(GetWindowLongA(child, GWL_STYLE) & WS_CHILD);
+        RECT client;
+        GetClientRect(child, &client);
+        EXPECT_EQ(client.right, WIDTH);
+        EXPECT_EQ(client.bottom, HEIGHT);
+        EXPECT_EQ(FindWindowA(SAVER_CLASS, "Screen Saver"), nullptr);
+        if (sw[1] == 'p') {
+            Shot first = Capture(ScreenRectOf(child));
+            Pump(700);
+            Shot second = Capture(ScreenRectOf(child));
+            EXPECT_GT(CountDifferent(first, second), 50u) << "the preview does not move";
+            EXPECT_GT(CountColours(second).disc[2], 50u) << "no green discs in the preview";
+        }
+        host.Destroy();
+        EXPECT_TRUE(ExitsWith(saver, 0));
+    }
+}
+
+TEST_F(Preview, WithoutAUsableWindowExitsMinusOneAndMakesNoWindow) {
+    HostWindow host(WIDTH, HEIGHT);
+    UINT_PTR none = 12345678;
+    while (IsWindow(reinterpret_cast<HWND>(none))) ++none;
+    EXPECT_TRUE(RefusesQuietly(CommandFor("/p"), host.Handle()));
+    EXPECT_TRUE(RefusesQuietly(CommandFor("/p:" + host.Number()), host.Handle()));
+    EXPECT_TRUE(RefusesQuietly(CommandFor("/p 0"), host.Handle()));
+    EXPECT_TRUE(RefusesQuietly(CommandFor("/l " + std::to_string(none)), host.Handle()));
+    EXPECT_TRUE(RefusesQuietly(CommandFor("/preview " + host.Number()), host.Handle()));
+}
+
+TEST_F(Preview, InputNeverClosesIt) {
+    HostWindow host(WIDTH, HEIGHT);
+    Saver saver;
+    HWND child = nullptr;
+    ASSERT_TRUE(StartPreview(saver, host, "/p " + host.Number(), &child));
+    RECT r = ScreenRectOf(child);
+    ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
+    ClickHere(Button::right);
+    ClickHere(Button::middle);
+    MoveCursorBy(40, 30);
+    KeyPress(VK_SPACE);
+    PostMessageA(child, WM_KEYDOWN, VK_SPACE, 0);
+    Pump(600);
+    EXPECT_TRUE(saver.Running());
+    EXPECT_TRUE(IsWindow(child));
+    host.Destroy();
+    EXPECT_TRUE(ExitsWith(saver, 0));
+}
+
+TEST_F(Preview, HelpAndContextMenuRequestsGoToTheParent) {
+    HostWindow host(WIDTH, HEIGHT);
+    Saver saver;
+    HWND child = nullptr;
+    ASSERT_TRUE(StartPreview(saver, host, "/p " + host.Number(), &child));
+
+    const LPARAM where = MAKELPARAM(15, 25);
+    DWORD_PTR result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(child, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(child), where,
+                                    SMTO_ABORTIFHUNG, 3000, &result));
+    EXPECT_EQ(result, 1u);
+    ASSERT_TRUE(WaitFor([&] { return !host.ReceivedOf(WM_CONTEXTMENU).empty(); }, 3000))
+        << "the parent got no WM_CONTEXTMENU";
+    HostWindow::Received got = host.ReceivedOf(WM_CONTEXTMENU).front();
+    EXPECT_EQ(got.wParam, reinterpret_cast<WPARAM>(host.Handle()));
+    EXPECT_EQ(got.lParam, where);
+
+    HELPINFO help{};
+    help.cbSize = sizeof help;
+    help.iContextType = HELPINFO_WINDOW;
+    help.hItemHandle = child;
+    result = 0;
+    ASSERT_TRUE(SendMessageTimeoutA(child, WM_HELP, 0, reinterpret_cast<LPARAM>(&help), SMTO_ABORTIFHUNG,
+                                    3000, &result));
+    EXPECT_EQ(result, 1u);
+    EXPECT_TRUE(saver.Running());
+    host.Destroy();
+    EXPECT_TRUE(ExitsWith(saver, 0));
+}
+
+}  // namespace
+}  // namespace e2e

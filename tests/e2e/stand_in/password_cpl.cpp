@@ -1,0 +1,20 @@
+// Stands in for the system's password verifier: records each call with the
+// window it was given and answers what the driver asked for.
+#include "stand_in.h"
+
+extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
+    char line[96];
+    std::snprintf(line, sizeof line, "VerifyScreenSavePwd(%lu)",
+                  static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
+    stand_in::AppendLine(line);
+    stand_in::Answer answer = stand_in::ReadAnswer();
+    stand_in::PumpMessages(answer.pumpMs);
+    std::snprintf(line, sizeof line, "VerifyScreenSavePwd -> %ld", answer.value);
+    stand_in::AppendLine(line);
+    return answer.value != 0 ? TRUE : FALSE;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) stand_in::LogLoad("password.cpl");
+    return TRUE;
+}

@@ -1,0 +1,147 @@
+// The Windows 95 family (a prefix set to win98): the password lock through the
+// stand-in verifier, and the password change through the stand-in provider.
+#include "cases.h"
+
+namespace e2e {
+namespace {
+
+class Win95 : public SaverCase {
+protected:
+    void SetUp() override {
+        SaverCase::SetUp();
+        ASSERT_TRUE(IsWin95Family()) << "this group needs a prefix whose Windows version is win98";
+        SetUsePassword(std::nullopt);
+    }
+    void TearDown() override { SetUsePassword(std::nullopt); }
+
+    static int Prompts() { return CountLogLines("VerifyScreenSavePwd("); }
+};
+
+TEST_F(Win95, WithoutAPasswordTheFirstInputCloses) {
+    for (std::optional<DWORD> use : {std::optional<DWORD>{}, std::optional<DWORD>{0}}) {
+        SCOPED_TRACE(use ? "ScreenSaveUsePassword 0" : "no ScreenSaveUsePassword");
+        SetUsePassword(use);
+        ResetStandIns(0, 0);
+        Saver saver;
+        ASSERT_TRUE(StartFullScreen(saver));
+        KeyPress(VK_SPACE);
+        EXPECT_TRUE(ExitsWith(saver, 0));
+        EXPECT_EQ(StandInLog(), std::vector<std::string>{}) << "the verifier was loaded or asked";
+    }
+}
+
+TEST_F(Win95, ARefusedPasswordKeepsItRunningWhateverTheInput) {
+    SetUsePassword(1);
+    Saver saver;
+    HWND window = nullptr;
+    ASSERT_TRUE(StartFullScreen(saver, "/s", "", &window));
+    EXPECT_EQ(CountLogLines("load password.cpl by pendral.scr"), 1);
+
+    struct Way {
+        const char* name;
+        void (*act)();
+    };
+    const Way ways[] = {
+        {"key", [] { KeyPress('Q'); }},
+        {"left button", [] { ClickHere(Button::left); }},
+        {"right button", [] { ClickHere(Button::right); }},
+        {"middle button", [] { ClickHere(Button::middle); }},
+        {"mouse movement", [] { MoveCursorBy(25, 10); }},
+        {"Alt+Tab", [] { AltTab(); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const int before = Prompts();
+        way.act();
+        EXPECT_TRUE(WaitFor([&] { return Prompts() > before; }, 3000)) << "the verifier was not asked";
+        Pump(300);  // past the 200 ms in which a new request is refused without asking
+        ASSERT_TRUE(saver.Running());
+        ASSERT_TRUE(IsWindow(window));
+    }
+    EXPECT_EQ(CountLogLines("VerifyScreenSavePwd(" + Number(window) + ")"), Prompts())
+        << "the verifier was not given the saver's window";
+
+    {
+        SCOPED_TRACE("loss of activation");
+        const int before = Prompts();
+        HostWindow other(200, 100);
+        SetForegroundWindow(other.Handle());
+        EXPECT_TRUE(WaitFor([&] { return Prompts() > before; }, 3000)) << "the verifier was not asked";
+        Pump(300);
+        ASSERT_TRUE(saver.Running());
+    }
+
+    Shot first = Capture();
+    Pump(500);
+    EXPECT_GT(CountDifferent(first, Capture()), 100u) << "the animation stopped";
+
+    SetStandInAnswer(1, 0);
+    ClickHere(Button::left);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+}
+
+TEST_F(Win95, TheAnimationGoesOnWhileTheVerifierAsksAndNothingPromptsTwice) {
+    SetUsePassword(1);
+    SetStandInAnswer(0, 1500);  // a dialog that stays up for 1.5 s, then refuses
+    Saver saver;
+    ASSERT_TRUE(StartFullScreen(saver));
+    KeyPress(VK_SPACE);
+    ASSERT_TRUE(WaitFor([] { return Prompts() == 1; }, 3000));
+    Shot first = Capture();
+    ClickHere(Button::left);
+    KeyPress('Q');
+    Pump(400);
+    EXPECT_GT(CountDifferent(first, Capture()), 100u) << "no frames while the verifier runs";
+    ASSERT_TRUE(WaitFor([] { return CountLogLines("VerifyScreenSavePwd -> 0") == 1; }, 4000));
+    Pump(500);
+    EXPECT_EQ(Prompts(), 1) << "input during the prompt started another";
+    EXPECT_TRUE(saver.Running());
+
+    SetStandInAnswer(1, 0);
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+}
+
+TEST_F(Win95, ACloseRequestRightAfterARefusalDoesNotPromptAgain) {
+    SetUsePassword(1);
+    Saver saver;
+    ASSERT_TRUE(StartFullScreen(saver));
+    KeyPresses(VK_SPACE, 2);  // the second press lands within milliseconds of the refusal
+    Pump(600);
+    EXPECT_EQ(Prompts(), 1);
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(WaitFor([] { return Prompts() == 2; }, 3000));
+    SetStandInAnswer(1, 0);
+    Pump(300);
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+    EXPECT_EQ(Prompts(), 3);
+}
+
+TEST_F(Win95, PasswordChangeAsksTheProviderWithTheGivenOrForegroundWindow) {
+    HostWindow host(200, 100);
+    UINT_PTR none = 12345678;
+    while (IsWindow(reinterpret_cast<HWND>(none))) ++none;
+    struct Run {
+        std::string tail;
+        HWND expected;
+    };
+    for (const Run& run : {Run{"/a " + host.Number(), host.Handle()}, Run{"-A" + host.Number(), host.Handle()},
+                           Run{"/a " + std::to_string(none), nullptr}, Run{"/a", nullptr}}) {
+        SCOPED_TRACE(run.tail);
+        ResetStandIns(0, 0);
+        SetForegroundWindow(host.Handle());
+        Pump(100);
+        HWND foreground = GetForegroundWindow();
+        Saver saver;
+        ASSERT_TRUE(saver.Start(CommandFor(run.tail)));
+        EXPECT_TRUE(ExitsWith(saver, 0));
+        HWND expected = run.expected != nullptr ? run.expected : foreground;
+        EXPECT_EQ(StandInLog(), (std::vector<std::string>{"load mpr.dll by pendral.scr",
+                                                          "PwdChangePasswordA(SCRSAVE, " + Number(expected) +
+                                                              ", 0, 0)"}));
+    }
+}
+
+}  // namespace
+}  // namespace e2e
