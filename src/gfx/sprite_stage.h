@@ -5,7 +5,48 @@
 
 #include <cstdint>
 
+#include "gfx/indexed_image.h"
 #include "platform/types.h"
+
+// A part of a picture that sprites show: the picture and the point of it that lands
+// on a sprite's centre.
+struct SpritePattern {
+    const IndexedImage* image = nullptr;  // an element of the stage's images; not owned
+    std::int32_t centreX = 0;
+    std::int32_t centreY = 0;
+};
+
+// One moving picture of the stage.
+class Sprite {
+public:
+    Sprite() = default;
+    Sprite(const Sprite&) = delete;
+    Sprite& operator=(const Sprite&) = delete;
+
+    // Draws the sprite's pattern into the back buffer, leaving out transparent pixels.
+    void DrawInto(IndexedImage* backBuffer) const;
+    // Copies what changed on screen (old and new rectangle, joined when that is
+    // cheaper) from the back buffer to the window's device context.
+    void Present(plat::DeviceContext dc, const IndexedImage& backBuffer);
+    // Paints the sprite's rectangle in the back buffer back to colour index 0.
+    void EraseFrom(IndexedImage* backBuffer) const;
+
+    const SpritePattern* pattern = nullptr;  // not owned
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t halfWidth = 0;
+    std::int32_t halfHeight = 0;
+    bool visible = false;
+    IndexedImage blankTile;  // width x height of colour index 0
+    std::int32_t shownLeft = 0;
+    std::int32_t shownTop = 0;
+    bool wasShown = false;
+    std::int32_t mergeLimit = 0;  // joined rectangles smaller than this go out as one copy
+    std::int32_t requestedWidth = 0;
+    std::int32_t requestedHeight = 0;
+};
 
 class SpriteStage {
 public:
@@ -28,5 +69,32 @@ public:
     // One frame: draw pass, present pass, erase pass.
     void Render(plat::Window window);
 
-    // The fields below are the graphics subsystem's own; see its sources.
+    // Read-only views for tests and benchmarks.
+    const IndexedImage& BackBuffer() const { return backBuffer; }
+    const Sprite* SpriteAt(std::int32_t index) const {
+        return sprites && index >= 0 && index < spriteCount ? &sprites[index] : nullptr;
+    }
+    std::int32_t SpriteCount() const { return spriteCount; }
+
+    // The back-buffer passes of a frame on their own (no device context, no copy to
+    // the window), for measuring the work a frame does on the back buffer.
+    void DrawPass();
+    void ErasePass();
+
+private:
+    bool IsSetUp() const { return sprites || patterns || images; }
+    void PresentPass(plat::DeviceContext dc);
+
+    Sprite* sprites = nullptr;
+    SpritePattern* patterns = nullptr;
+    IndexedImage* images = nullptr;
+    IndexedImage backBuffer;
+    plat::Bitmap backBufferBitmap = nullptr;
+    plat::DeviceContext memoryDc = nullptr;
+    plat::Bitmap previousBitmap = nullptr;
+    std::int32_t spriteCount = 0;
+    std::int32_t patternCount = 0;
+    std::int32_t imageCount = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
 };

@@ -1,0 +1,225 @@
+#include "gfx/indexed_image.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "gfx/packed_dib.h"
+#include "platform/gdi.h"
+
+namespace {
+
+constexpr int kColours = 256;
+constexpr int kFirstPictureColour = 10;  // entries 10..245 come from the first picture
+constexpr int kLastPictureColour = 245;
+
+// A clipped copy: destination corner, source corner and size, all inside both images.
+struct Span {
+    std::int64_t x, y, w, h, sx, sy;
+};
+
+// Clips a w x h copy from (sx, sy) to (x, y) against the destination's edges, moving
+// the source corner along with the destination's left and top edges.
+bool ClipToDest(Span& c, std::int64_t destWidth, std::int64_t destHeight) {
+    if (c.x < 0) {
+        c.w += c.x;
+        c.sx -= c.x;
+        c.x = 0;
+    }
+    if (c.x + c.w > destWidth) c.w = destWidth - c.x;
+    if (c.w <= 0) return false;
+    if (c.y < 0) {
+        c.h += c.y;
+        c.sy -= c.y;
+        c.y = 0;
+    }
+    if (c.y + c.h > destHeight) c.h = destHeight - c.y;
+    return c.h > 0;
+}
+
+// Clips the same copy against the source image's edges, moving the destination
+// corner along with the source's left and top edges.
+bool ClipToSource(Span& c, std::int64_t sourceWidth, std::int64_t sourceHeight) {
+    if (c.sx < 0) {
+        c.w += c.sx;
+        c.x -= c.sx;
+        c.sx = 0;
+    }
+    if (c.sx + c.w > sourceWidth) c.w = sourceWidth - c.sx;
+    if (c.sy < 0) {
+        c.h += c.sy;
+        c.y -= c.sy;
+        c.sy = 0;
+    }
+    if (c.sy + c.h > sourceHeight) c.h = sourceHeight - c.sy;
+    return c.w > 0 && c.h > 0;
+}
+
+void ReadSystemColours(plat::PaletteEntry (&entries)[kColours]) {
+    std::memset(entries, 0, sizeof entries);
+    plat::DeviceContext screen = plat::AcquireScreenDc();
+    plat::ReadSystemPalette(screen, 0, 10, entries);
+    plat::ReadSystemPalette(screen, 246, 10, entries + 246);
+    plat::ReleaseScreenDc(screen);
+}
+
+}  // namespace
+
+IndexedImage::~IndexedImage() {
+    if (palette) plat::DestroyPalette(palette);
+    std::free(ownedHeader);
+}
+
+void IndexedImage::LoadFromBitmap(const char* name) {
+    const std::uint8_t* dib = LoadPackedDib(name);
+    header = nullptr;
+    if (!dib) return;
+    // Only 8-bit pictures; their rows follow the colour table, whatever its length.
+    const DibHeader h = ReadDibHeader(dib);
+    DibLayout layout;
+    if (h.bitCount != 8 || !ComputeDibLayout(h, &layout)) return;
+    header = dib;
+    width = h.width;
+    height = h.height;
+    // Pictures are only ever read from; the block is writable memory or a read-only
+    // built-in bitmap.
+    bits = const_cast<std::uint8_t*>(dib + layout.pixelOffset);
+    info = dib;
+}
+
+std::uint8_t* IndexedImage::CreateBlank(std::int32_t w, std::int32_t h) {
+    std::uint8_t* dib = CreateBlankPackedDib(8, w, h);
+    header = dib;
+    if (dib) {
+        width = w;
+        height = h;
+        bits = dib + BLANK_PIXEL_OFFSET;
+        info = dib;
+    }
+    return dib;
+}
+
+std::uint8_t* IndexedImage::PixelAddress(std::int32_t x, std::int32_t y) const {
+    if (!bits || x < 0 || x >= width || y < 0 || y >= height) return nullptr;
+    return bits + static_cast<std::int64_t>(Stride()) * (height - 1 - y) + x;
+}
+
+void IndexedImage::CopyTo(IndexedImage* dest, std::int32_t x, std::int32_t y) const {
+    if (!header || !dest) return;
+    Span c{x, y, width, height, 0, 0};
+    if (!ClipToDest(c, dest->width, dest->height)) return;
+    // The whole image is the source, so it needs no clipping of its own.
+    const std::uint8_t* s = PixelAddress(static_cast<std::int32_t>(c.sx), static_cast<std::int32_t>(c.sy + c.h - 1));
+    std::uint8_t* d = dest->PixelAddress(static_cast<std::int32_t>(c.x), static_cast<std::int32_t>(c.y + c.h - 1));
+    if (!s || !d) return;
+    const std::int64_t sourceStride = Stride();
+    const std::int64_t destStride = dest->Stride();
+    const std::size_t rowBytes = static_cast<std::size_t>(c.w);
+    // Bottom row of the rectangle first, moving up one stored row at a time.
+    for (std::int64_t row = 0; row < c.h; ++row) {
+        std::memmove(d, s, rowBytes);
+        s += sourceStride;
+        d += destStride;
+    }
+}
+
+void IndexedImage::CopyRectTransparent(IndexedImage* dest, std::int32_t x, std::int32_t y, std::int32_t w,
+                                       std::int32_t h, std::int32_t sx, std::int32_t sy) const {
+    if (!header || !dest) return;
+    Span c{x, y, w, h, sx, sy};
+    if (!ClipToDest(c, dest->width, dest->height)) return;
+    if (!ClipToSource(c, width, height)) return;
+    const std::uint8_t* s = PixelAddress(static_cast<std::int32_t>(c.sx), static_cast<std::int32_t>(c.sy + c.h - 1));
+    std::uint8_t* d = dest->PixelAddress(static_cast<std::int32_t>(c.x), static_cast<std::int32_t>(c.y + c.h - 1));
+    if (!s || !d) return;
+    const std::int64_t sourceStride = Stride();
+    const std::int64_t destStride = dest->Stride();
+    const std::int64_t n = c.w;
+    for (std::int64_t row = 0; row < c.h; ++row) {
+        // Written as a select of every byte (not a skipped store) so the compiler can
+        // work on many pixels at once; a transparent pixel stores its own value back.
+        for (std::int64_t i = 0; i < n; ++i) {
+            const std::uint8_t v = s[i];
+            d[i] = v != TRANSPARENT_INDEX ? v : d[i];
+        }
+        s += sourceStride;
+        d += destStride;
+    }
+}
+
+bool IndexedImage::EnsureHeaderBlock() {
+    if (header) return true;
+    ownedHeader = static_cast<std::uint8_t*>(std::calloc(1, BLANK_PIXEL_OFFSET));
+    if (!ownedHeader) return false;
+    DibHeader h;
+    h.size = DIB_HEADER_BYTES;
+    WriteDibHeader(ownedHeader, h);
+    header = ownedHeader;
+    return true;
+}
+
+void IndexedImage::MergeColourTable(const IndexedImage& firstPicture) {
+    plat::PaletteEntry system[kColours];
+    ReadSystemColours(system);
+    if (!EnsureHeaderBlock() || !ownedHeader) return;
+    std::uint8_t* table = ownedHeader + ReadDibHeader(ownedHeader).size;
+    for (int i = 0; i < 10; ++i) {
+        for (int k : {i, 246 + i}) {
+            table[4 * k] = system[k].blue;
+            table[4 * k + 1] = system[k].green;
+            table[4 * k + 2] = system[k].red;
+        }
+    }
+    // The picture's own entries where it has them; black where it is missing or its
+    // colour table is shorter.
+    const std::uint8_t* pictureTable = nullptr;
+    std::uint32_t pictureColours = 0;
+    if (firstPicture.header) {
+        const DibHeader h = ReadDibHeader(firstPicture.header);
+        DibLayout layout;
+        if (ComputeDibLayout(h, &layout)) {
+            pictureTable = firstPicture.header + h.size;
+            pictureColours = layout.colourCount;
+        }
+    }
+    for (int i = kFirstPictureColour; i <= kLastPictureColour; ++i) {
+        const bool present = pictureTable && static_cast<std::uint32_t>(i) < pictureColours;
+        for (int b = 0; b < 3; ++b) table[4 * i + b] = present ? pictureTable[4 * i + b] : 0;
+    }
+}
+
+void IndexedImage::BuildPalette() {
+    plat::PaletteEntry entries[kColours];
+    ReadSystemColours(entries);
+    if (EnsureHeaderBlock()) {
+        const std::uint8_t* table = header + ReadDibHeader(header).size;
+        for (int i = kFirstPictureColour; i <= kLastPictureColour; ++i)
+            entries[i] = plat::PaletteEntry{table[4 * i + 2], table[4 * i + 1], table[4 * i], plat::PALETTE_NO_COLLAPSE};
+    }
+    plat::Palette made = plat::CreateLogicalPalette(entries, kColours);
+    if (palette) plat::DestroyPalette(palette);
+    palette = made;
+}
+
+plat::Palette IndexedImage::SelectPaletteInto(plat::DeviceContext dc) const {
+    return plat::SelectDcPalette(dc, palette, false);
+}
+
+plat::Bitmap IndexedImage::CreateBackBuffer(plat::DeviceContext dc, std::int32_t w, std::int32_t h) {
+    bits = nullptr;
+    if (!EnsureHeaderBlock() || !ownedHeader) return nullptr;
+    DibHeader hd;
+    hd.size = DIB_HEADER_BYTES;
+    hd.width = w;
+    hd.height = h;
+    hd.planes = 1;
+    hd.bitCount = 8;
+    WriteDibHeader(ownedHeader, hd);
+    width = w;
+    height = h;
+    info = header;
+    std::uint8_t* pixels = nullptr;
+    plat::Bitmap bitmap = plat::CreatePixelBuffer(dc, ownedHeader, &pixels);
+    bits = bitmap ? pixels : nullptr;
+    return bitmap;
+}

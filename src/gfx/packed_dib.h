@@ -1,0 +1,80 @@
+// Packed bitmaps: one block holding a 40-byte bitmap header, a colour table and
+// the pixel rows, read from a bitmap file, taken from the program's built-in
+// bitmaps, or made blank.
+//
+// Header layout (little-endian), offsets in bytes:
+//   0 biSize u32 | 4 biWidth i32 | 8 biHeight i32 | 12 biPlanes u16 | 14 biBitCount u16 |
+//   16 biCompression u32 | 20 biSizeImage u32 | 24, 28 pixels per metre | 32 biClrUsed u32 |
+//   36 biClrImportant u32.
+// The colour table starts at biSize: N entries of blue, green, red, 0, where N is
+// biClrUsed when not 0, else 2^biBitCount up to 8 bits, else 0. The pixel rows follow
+// it, bottom row first, each rounded up to a multiple of 4 bytes.
+//
+// Blocks handed out live until the program ends; nothing frees them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "platform/types.h"
+
+struct DibHeader {
+    std::uint32_t size = 0;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::uint16_t planes = 0;
+    std::uint16_t bitCount = 0;
+    std::uint32_t compression = 0;
+    std::uint32_t sizeImage = 0;
+    std::int32_t xPelsPerMeter = 0;
+    std::int32_t yPelsPerMeter = 0;
+    std::uint32_t clrUsed = 0;
+    std::uint32_t clrImportant = 0;
+};
+
+inline constexpr std::uint32_t DIB_HEADER_BYTES = 40;
+inline constexpr std::uint32_t BLANK_PIXEL_OFFSET = 40 + 256 * 4;  // 1064
+// Largest width or height, in pixels, that a loaded or blank bitmap may have.
+inline constexpr std::int32_t DIB_MAX_SIDE = 16384;
+
+DibHeader ReadDibHeader(const std::uint8_t* block);
+void WriteDibHeader(std::uint8_t* block, const DibHeader& header);
+
+// Where the parts of a packed bitmap lie, worked out with checked arithmetic.
+struct DibLayout {
+    std::uint32_t colourCount;  // N
+    std::uint32_t rowBytes;
+    std::uint32_t pixelBytes;   // every row that width, height and bit count call for
+    std::size_t pixelOffset;    // biSize + 4 N
+    std::size_t totalBytes;     // pixelOffset + pixelBytes
+};
+
+// False for headers that describe no sensible bitmap: a header size below 40 or
+// above 1024, width not in 1..16384, height 0 or beyond +-16384, a bit count other
+// than 1, 4, 8, 16, 24 or 32, or more than 256 colours.
+bool ComputeDibLayout(const DibHeader& header, DibLayout* layout);
+
+// The packed bitmap of that name: the bitmap file that opens under the name, or,
+// when none opens, the built-in bitmap of that name exactly as stored (read-only).
+// Null when neither exists or the bitmap is unusable.
+const std::uint8_t* LoadPackedDib(const char* name);
+
+// Reads the headers of the bitmap file at the current position (file header
+// optional; info or core header) into a new block of biSize + 4 N bytes: the
+// normalised 40-byte header and the colour table. Leaves the file at the first byte
+// of the pixel rows. Null when the headers are short, or their header size, bit
+// count or colour count is absurd (the limits on width and height apply when the
+// pixel rows are loaded).
+std::uint8_t* ReadDibHeaders(plat::File file);
+
+// A zero-filled packed bitmap of that size with a 256-entry colour table (pixels at
+// offset 1064). Null for a negative or too large size or an unknown bit count.
+std::uint8_t* CreateBlankPackedDib(std::int32_t bitCount, std::int32_t width, std::int32_t height);
+
+// The size of a block that LoadPackedDib read from a file or CreateBlankPackedDib
+// made (not of a built-in bitmap).
+std::size_t PackedDibBlockBytes(const std::uint8_t* block);
+
+// Frees every block made so far. The saver never calls it; a program that loads
+// pictures over and over (the fuzzing harness) does, between rounds.
+void ReleaseAllPackedDibs();

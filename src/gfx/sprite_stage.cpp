@@ -1,0 +1,210 @@
+#include "gfx/sprite_stage.h"
+
+#include <charconv>
+#include <cstring>
+#include <new>
+
+#include "platform/gdi.h"
+
+namespace {
+
+// Positions and sizes are worked out in 64 bits and saturated back to 32, so that
+// sprites far off the screen stay off it instead of wrapping around.
+std::int32_t Saturate(std::int64_t v) {
+    if (v > INT32_MAX) return INT32_MAX;
+    if (v < INT32_MIN) return INT32_MIN;
+    return static_cast<std::int32_t>(v);
+}
+
+std::int64_t Distance(std::int32_t a, std::int32_t b) {
+    const std::int64_t d = static_cast<std::int64_t>(a) - b;
+    return d < 0 ? -d : d;
+}
+
+// Copies the rectangle (x, y, w, h) of the back buffer to the same place in the
+// window. The back buffer is stored bottom-up, so the source row is counted from
+// its bottom.
+void CopyToWindow(plat::DeviceContext dc, const IndexedImage& backBuffer, std::int64_t x, std::int64_t y,
+                  std::int64_t w, std::int64_t h) {
+    plat::StretchCopy(dc, Saturate(x), Saturate(y), Saturate(w), Saturate(h), Saturate(x),
+                      Saturate(static_cast<std::int64_t>(backBuffer.height) - y - h), backBuffer.bits,
+                      backBuffer.info);
+}
+
+}  // namespace
+
+// ---- Sprite ------------------------------------------------------------------------
+
+void Sprite::DrawInto(IndexedImage* backBuffer) const {
+    // A sprite whose blank tile could not be made could not be erased again, so it
+    // is not drawn either: the back buffer must be black after every frame.
+    if (!visible || !pattern || !pattern->image || !blankTile.header) return;
+    pattern->image->CopyRectTransparent(backBuffer, left, top, Saturate(std::int64_t{2} * halfWidth),
+                                        Saturate(std::int64_t{2} * halfHeight),
+                                        Saturate(std::int64_t{pattern->centreX} - halfWidth),
+                                        Saturate(std::int64_t{pattern->centreY} - halfHeight));
+}
+
+void Sprite::Present(plat::DeviceContext dc, const IndexedImage& backBuffer) {
+    if (visible && wasShown) {
+        const std::int64_t joinedLeft = left < shownLeft ? left : shownLeft;
+        const std::int64_t joinedTop = top < shownTop ? top : shownTop;
+        const std::int64_t joinedWidth = width + Distance(left, shownLeft);
+        const std::int64_t joinedHeight = height + Distance(top, shownTop);
+        const bool small = joinedWidth <= INT32_MAX && joinedHeight <= INT32_MAX &&
+                           joinedWidth * joinedHeight < mergeLimit;
+        if (small) {
+            CopyToWindow(dc, backBuffer, joinedLeft, joinedTop, joinedWidth, joinedHeight);
+        } else {
+            CopyToWindow(dc, backBuffer, left, top, width, height);
+            CopyToWindow(dc, backBuffer, shownLeft, shownTop, width, height);
+        }
+    } else if (visible) {
+        CopyToWindow(dc, backBuffer, left, top, width, height);
+    } else if (wasShown) {
+        // Clears the sprite's last image from the window.
+        CopyToWindow(dc, backBuffer, shownLeft, shownTop, width, height);
+    }
+    shownLeft = left;
+    shownTop = top;
+    wasShown = visible;
+}
+
+void Sprite::EraseFrom(IndexedImage* backBuffer) const {
+    if (visible) blankTile.CopyTo(backBuffer, left, top);
+}
+
+// ---- SpriteStage ---------------------------------------------------------------------
+
+SpriteStage::SpriteStage() = default;
+
+SpriteStage::~SpriteStage() {
+    if (memoryDc && backBufferBitmap) plat::SelectDcBitmap(memoryDc, previousBitmap);
+    if (backBufferBitmap) plat::DestroyBitmap(backBufferBitmap);
+    if (memoryDc) plat::DeleteMemoryDc(memoryDc);
+    delete[] sprites;
+    delete[] patterns;
+    delete[] images;
+    // backBuffer, a member, is destroyed last and deletes the palette.
+}
+
+void SpriteStage::Setup(plat::Window window, std::int32_t spriteTotal, std::int32_t patternTotal,
+                        std::int32_t imageTotal, std::int32_t bufferWidth, std::int32_t bufferHeight) {
+    if (IsSetUp()) return;
+    if (spriteTotal < 0) spriteTotal = 0;
+    if (patternTotal < 0) patternTotal = 0;
+    if (imageTotal < 0) imageTotal = 0;
+
+    // Every array is made before anything else, so that a stage is either wholly set
+    // up or left empty.
+    auto* newImages = new (std::nothrow) IndexedImage[static_cast<std::size_t>(imageTotal)];
+    auto* newSprites = new (std::nothrow) Sprite[static_cast<std::size_t>(spriteTotal)];
+    auto* newPatterns = new (std::nothrow) SpritePattern[static_cast<std::size_t>(patternTotal)];
+    if (!newImages || !newSprites || !newPatterns) {
+        delete[] newImages;
+        delete[] newSprites;
+        delete[] newPatterns;
+        return;
+    }
+
+    images = newImages;
+    imageCount = imageTotal;
+    for (std::int32_t i = 0; i < imageCount; ++i) {
+        char name[24] = "SPPAT_R";
+        const std::size_t prefix = std::strlen(name);
+        auto end = std::to_chars(name + prefix, name + sizeof name - 1, i).ptr;
+        *end = '\0';
+        images[i].LoadFromBitmap(name);
+    }
+
+    plat::DeviceContext windowDc = plat::AcquireWindowDc(window);
+    // Without a first picture its colour entries stay black.
+    const IndexedImage noPicture;
+    backBuffer.MergeColourTable(imageCount > 0 ? images[0] : noPicture);
+    backBuffer.BuildPalette();
+    backBuffer.SelectPaletteInto(windowDc);
+    plat::RealizeDcPalette(windowDc);
+    memoryDc = plat::CreateMemoryDc(windowDc);
+    backBuffer.SelectPaletteInto(memoryDc);
+    plat::RealizeDcPalette(memoryDc);
+    backBufferBitmap = backBuffer.CreateBackBuffer(windowDc, bufferWidth, bufferHeight);
+    if (backBufferBitmap) previousBitmap = plat::SelectDcBitmap(memoryDc, backBufferBitmap);
+    plat::ReleaseWindowDc(window, windowDc);
+    if (backBuffer.bits) plat::FillBlack(memoryDc, 0, 0, bufferWidth, bufferHeight);
+
+    width = bufferWidth;
+    height = bufferHeight;
+    spriteCount = spriteTotal;
+    sprites = newSprites;
+    patternCount = patternTotal;
+    patterns = newPatterns;
+}
+
+void SpriteStage::SetPattern(std::int32_t patternIndex, std::int32_t imageIndex, std::int32_t centreX,
+                             std::int32_t centreY) {
+    if (patternIndex < 0 || patternIndex >= patternCount || imageIndex < 0 || imageIndex >= imageCount) return;
+    SpritePattern& p = patterns[patternIndex];
+    p.image = &images[imageIndex];
+    p.centreX = centreX;
+    p.centreY = centreY;
+}
+
+void SpriteStage::SetSpriteSize(std::int32_t spriteIndex, std::int32_t w, std::int32_t h) {
+    if (spriteIndex < 0 || spriteIndex >= spriteCount) return;
+    Sprite& s = sprites[spriteIndex];
+    s.width = w;
+    s.height = h;
+    s.halfWidth = w / 2;
+    s.halfHeight = h / 2;
+    s.blankTile.CreateBlank(w, h);
+    s.mergeLimit = Saturate(static_cast<std::int64_t>(w) * h * 2);
+    s.requestedWidth = w;
+    s.requestedHeight = h;
+}
+
+void SpriteStage::SetSpritePattern(std::int32_t spriteIndex, std::int32_t patternIndex) {
+    if (spriteIndex < 0 || spriteIndex >= spriteCount) return;
+    const bool valid = patternIndex >= 0 && patternIndex < patternCount;
+    // With no patterns at all there is no pattern 0 to fall back to.
+    sprites[spriteIndex].pattern = valid ? &patterns[patternIndex] : (patternCount > 0 ? &patterns[0] : nullptr);
+}
+
+void SpriteStage::SetSpritePosition(std::int32_t spriteIndex, std::int32_t centreX, std::int32_t centreY) {
+    if (spriteIndex < 0 || spriteIndex >= spriteCount) return;
+    Sprite& s = sprites[spriteIndex];
+    s.left = Saturate(static_cast<std::int64_t>(centreX) - s.halfWidth);
+    s.top = Saturate(static_cast<std::int64_t>(centreY) - s.halfHeight);
+}
+
+void SpriteStage::SetSpriteVisible(std::int32_t spriteIndex, bool visible) {
+    if (spriteIndex < 0 || spriteIndex >= spriteCount) return;
+    sprites[spriteIndex].visible = visible;
+}
+
+void SpriteStage::DrawPass() {
+    if (!backBuffer.bits) return;
+    for (std::int32_t i = 0; i < spriteCount; ++i) sprites[i].DrawInto(&backBuffer);
+}
+
+void SpriteStage::PresentPass(plat::DeviceContext dc) {
+    // Last sprite first.
+    for (std::int32_t i = spriteCount - 1; i >= 0; --i) sprites[i].Present(dc, backBuffer);
+}
+
+void SpriteStage::ErasePass() {
+    if (!backBuffer.bits) return;
+    for (std::int32_t i = 0; i < spriteCount; ++i) sprites[i].EraseFrom(&backBuffer);
+}
+
+void SpriteStage::Render(plat::Window window) {
+    // A stage without a back buffer (never set up, zero client size, or no pixel
+    // buffer from the platform) draws nothing.
+    if (!IsSetUp() || !backBuffer.bits) return;
+    DrawPass();
+    plat::DeviceContext dc = plat::AcquireWindowDc(window);
+    backBuffer.SelectPaletteInto(dc);
+    plat::RealizeDcPalette(dc);
+    PresentPass(dc);
+    plat::ReleaseWindowDc(window, dc);
+    ErasePass();
+}

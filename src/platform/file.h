@@ -1,0 +1,28 @@
+// Reading files by name.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+namespace plat {
+
+enum class SeekOrigin { Start, Current };
+
+// Opens the file `name` for reading; null when no file opens. A bare name is
+// looked for in the system's standard places (on Windows: the current folder,
+// the program's folder, the system folders and the PATH).
+File OpenFileForReading(const char* name);
+
+// Moves the read position by `offset` from the start or from the current position
+// and returns the new position, or -1 (position unchanged) when that is not possible.
+// A move by 0 from the current position tells the position.
+std::int32_t SeekFile(File file, std::int32_t offset, SeekOrigin origin);
+
+// Reads up to `count` bytes at the read position into `buffer`; returns how many
+// were read (0 at the end of the file or on an error).
+std::uint32_t ReadFromFile(File file, void* buffer, std::uint32_t count);
+
+void CloseFile(File file);
+
+}  // namespace plat
