@@ -267,6 +267,26 @@ size_t CountDifferent(const Shot& a, const Shot& b) {
     return n;
 }
 
+std::string SaveShot(const Shot& shot, const std::string& name) {
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = shot.width;
+    info.biHeight = -shot.height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    const DWORD bytes = static_cast<DWORD>(shot.pixels.size() * 4);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + bytes;
+    std::string data(reinterpret_cast<const char*>(&file), sizeof file);
+    data.append(reinterpret_cast<const char*>(&info), sizeof info);
+    data.append(reinterpret_cast<const char*>(shot.pixels.data()), bytes);
+    std::string path = WorkDir() + "\\" + name + ".bmp";
+    WriteWholeFile(path, data);
+    return path;
+}
+
 namespace {
 
 // A picture as the program stores it: 40-byte header, colour table, 8-bit rows.
@@ -452,9 +472,10 @@ void ClickHere(Button button) {
 }
 
 void ClickAt(int x, int y, Button button) {
-    SetCursorPos(x, y);
-    Pump(30);
+    MoveCursorTo(x, y);
+    Pump(50);
     ClickHere(button);
+    Pump(100);
 }
 
 void ClickOn(HWND control) {
@@ -607,7 +628,7 @@ HostWindow::HostWindow(int clientWidth, int clientHeight) {
         RegisterClassA(&wc);
         return "PendralE2eHost";
     }();
-    hwnd_ = CreateWindowExA(0, className, "e2e host", WS_POPUP | WS_VISIBLE, 40, 40, clientWidth,
+    hwnd_ = CreateWindowExA(0, className, "e2e host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, clientWidth,
                             clientHeight, nullptr, nullptr, GetModuleHandleA(nullptr), this);
     SetForegroundWindow(hwnd_);
     Pump(50);

@@ -86,6 +86,8 @@ struct Shot {
 Shot Capture();                  // the whole screen
 Shot Capture(const RECT& area);  // part of it, screen coordinates
 size_t CountDifferent(const Shot& a, const Shot& b);
+// Writes the shot as a 32-bit bitmap file into the work folder (for a look after a failure).
+std::string SaveShot(const Shot& shot, const std::string& name);
 
 // The colours that the saver's three sprite pictures put on the screen, read
 // from the program's own bitmap resources: class 0 the red disc, 1 the blue
