@@ -50,6 +50,23 @@ inline constexpr std::uint32_t SCROLL_PAGERIGHT = 3;
 inline constexpr std::uint32_t SCROLL_THUMBPOSITION = 4;
 inline constexpr std::uint32_t SCROLL_THUMBTRACK = 5;
 
+// Window class styles.
+inline constexpr std::uint32_t CLASS_VREDRAW = 0x0001;
+inline constexpr std::uint32_t CLASS_HREDRAW = 0x0002;
+inline constexpr std::uint32_t CLASS_DBLCLKS = 0x0008;
+inline constexpr std::uint32_t CLASS_OWNDC = 0x0020;
+
+// Window styles and extended styles.
+inline constexpr std::uint32_t STYLE_POPUP = 0x80000000u;
+inline constexpr std::uint32_t STYLE_CHILD = 0x40000000u;
+inline constexpr std::uint32_t STYLE_VISIBLE = 0x10000000u;
+inline constexpr std::uint32_t STYLE_CLIPSIBLINGS = 0x04000000u;
+inline constexpr std::uint32_t STYLE_CLIPCHILDREN = 0x02000000u;
+inline constexpr std::uint32_t EXSTYLE_TOPMOST = 0x00000008u;
+
+// Platform id of the version query for the Windows 95 family.
+inline constexpr std::int32_t PLATFORM_WIN95_FAMILY = 1;
+
 // Dialog command ids of the system.
 inline constexpr std::uint32_t CMD_OK = 1;
 inline constexpr std::uint32_t CMD_CANCEL = 2;

@@ -51,6 +51,7 @@ public:
 
 private:
     const Body& At(std::int32_t index) const;
+    void Move(Body& body, double ax, double ay) const;
     void Clear();
 
     double width = 0;
@@ -60,4 +61,5 @@ private:
     std::uint32_t lastScatterTick = 0;
     std::uint32_t scatterPeriodMs = 0;
     Body* bodies = nullptr;
+    double* scratch = nullptr;  // the step's working columns, allocated with the bodies
 };

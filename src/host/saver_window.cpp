@@ -1,0 +1,183 @@
+#include "host/saver_window.h"
+
+#include "app/animation_window.h"
+#include "host/host_state.h"
+#include "platform/clock.h"
+#include "platform/library.h"
+#include "platform/messages.h"
+#include "platform/window.h"
+
+WindowHook saverPassOn = AnimationWindowProc;
+
+namespace {
+
+plat::MessageResult PassOn(plat::Window window, std::uint32_t message, plat::WordParam wParam,
+                           plat::LongParam lParam) {
+    return saverPassOn(window, message, wParam, lParam);
+}
+
+void PostClose(plat::Window window) { plat::PostWindowMessage(window, msg::CLOSE, 0, 0); }
+
+// Detaches the input method from the window, remembering its context, when
+// the input-method library is already loaded (it is never loaded here).
+void DetachInputMethod(plat::Window window) {
+    hostState.imeModule = plat::FindLoadedModule("IMM32.DLL");
+    if (!hostState.imeModule) return;
+    hostState.imeAssociate = plat::FindProc(hostState.imeModule, "ImmAssociateContext");
+    if (!hostState.imeAssociate) return;
+    hostState.savedImeContext = plat::CallImeAssociate(hostState.imeAssociate, window, nullptr);
+}
+
+void RestoreInputMethod(plat::Window window) {
+    if (hostState.imeModule && hostState.imeAssociate && hostState.savedImeContext)
+        plat::CallImeAssociate(hostState.imeAssociate, window, hostState.savedImeContext);
+}
+
+bool IsCloseInput(std::uint32_t message) {
+    switch (message) {
+        case msg::KEYDOWN:
+        case msg::SYSKEYDOWN:
+        case msg::MOUSEMOVE:
+        case msg::LBUTTONDOWN:
+        case msg::RBUTTONDOWN:
+        case msg::MBUTTONDOWN:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool IsSwitchAwayCommand(plat::WordParam command) {
+    return command == msg::SYSCMD_NEXTWINDOW || command == msg::SYSCMD_PREVWINDOW ||
+           command == msg::SYSCMD_SCREENSAVE;
+}
+
+}  // namespace
+
+std::uint32_t CursorDistance(plat::Point from, plat::Point to) {
+    // Unsigned arithmetic: no overflow whatever the coordinates.
+    std::uint32_t dx = static_cast<std::uint32_t>(to.x) - static_cast<std::uint32_t>(from.x);
+    std::uint32_t dy = static_cast<std::uint32_t>(to.y) - static_cast<std::uint32_t>(from.y);
+    if (to.x < from.x) dx = 0u - dx;
+    if (to.y < from.y) dy = 0u - dy;
+    return dx + dy;
+}
+
+plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
+                                    plat::LongParam lParam) {
+    switch (message) {
+        case msg::CREATE:
+            DetachInputMethod(window);
+            hostState.lastCursorPos = plat::CursorPosition();
+            if (!hostState.previewMode) plat::HideCursor();
+            return PassOn(window, message, wParam, lParam);
+        case msg::DESTROY:
+            RestoreInputMethod(window);
+            plat::PostQuit(0);
+            return PassOn(window, message, wParam, lParam);
+        case msg::SETTEXT:
+            return 0;  // the title never changes
+        case msg::PAINT:
+            if (hostState.closeConfirmed) return plat::DefaultWindowProc(window, message, wParam, lParam);
+            if (!hostState.previewMode) plat::HideCursor();
+            return PassOn(window, message, wParam, lParam);
+        case msg::HELP:
+        case msg::CONTEXTMENU:
+            if (hostState.previewMode) {
+                // The preview's host window answers help requests.
+                plat::Window parent = plat::ParentOf(window);
+                if (parent && plat::IsLiveWindow(parent))
+                    plat::PostWindowMessage(parent, message, reinterpret_cast<plat::WordParam>(parent), lParam);
+                return 1;
+            }
+            return PassOn(window, message, wParam, lParam);
+        case msg::SYSCOMMAND:
+            if (!hostState.previewMode && IsSwitchAwayCommand(wParam)) return 0;
+            return PassOn(window, message, wParam, lParam);
+        case msg::TIMER:
+            if (hostState.closeConfirmed) return 0;  // no more frames once closing
+            plat::YieldTimeSlice();
+            return PassOn(window, message, wParam, lParam);
+        default:
+            if (IsCloseInput(message) && hostState.closeConfirmed)
+                return plat::DefaultWindowProc(window, message, wParam, lParam);
+            return PassOn(window, message, wParam, lParam);
+    }
+}
+
+plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
+                                   plat::LongParam lParam) {
+    auto defaultHandling = [&] { return plat::DefaultWindowProc(window, message, wParam, lParam); };
+
+    // A preview never closes on input, and a confirmed close needs no more rules.
+    if (hostState.previewMode || hostState.closeConfirmed) return defaultHandling();
+
+    if (message == msg::CLOSE) {
+        if (hostState.win95Family && ConfirmClose(window) == 0) {
+            hostState.lastCursorPos = plat::CursorPosition();
+            return 0;
+        }
+        return defaultHandling();
+    }
+    if (message == VERIFY_PASSWORD_MESSAGE) {
+        if (!hostState.win95Family) return defaultHandling();
+        if (!hostState.verifyPassword) return 1;
+        return plat::CallVerifier(hostState.verifyPassword, window);
+    }
+    // No input closes the saver while the verifier runs.
+    if (hostState.passwordCheckActive) return defaultHandling();
+
+    switch (message) {
+        case msg::SHOWWINDOW:
+            if (wParam != 0) plat::HideCursor();
+            return defaultHandling();
+        case msg::ACTIVATEAPP:
+            if (wParam == 0) PostClose(window);
+            return defaultHandling();
+        case msg::SETCURSOR:
+            plat::HideCursor();
+            return 1;
+        case msg::KEYDOWN:
+        case msg::SYSKEYDOWN:
+        case msg::LBUTTONDOWN:
+        case msg::RBUTTONDOWN:
+        case msg::MBUTTONDOWN:
+            PostClose(window);
+            return defaultHandling();
+        case msg::MOUSEMOVE: {
+            // The message's own coordinates are client-relative; the rule uses
+            // the screen position, and small movements add up.
+            plat::Point now = plat::CursorPosition();
+            if (CursorDistance(hostState.lastCursorPos, now) > MOUSE_CLOSE_THRESHOLD) {
+                PostClose(window);
+                hostState.lastCursorPos = now;
+            }
+            return defaultHandling();
+        }
+        default:
+            return defaultHandling();
+    }
+}
+
+std::int32_t ConfirmClose(plat::Window window) {
+    if (hostState.passwordCheckActive || hostState.closeConfirmed) return 0;
+    if (!hostState.verifyPassword) {
+        hostState.closeConfirmed = 1;
+        return 1;
+    }
+    std::uint32_t now = plat::TickCount();
+    if (hostState.lastPromptTick != 0xFFFFFFFFu && ElapsedTicks(hostState.lastPromptTick, now) < PROMPT_INTERVAL_MS)
+        return 0;
+
+    hostState.passwordCheckActive = 1;
+    // Ticks that piled up would otherwise all draw at once while the prompt opens.
+    plat::RemovePendingTimerMessage(window);
+    plat::RemovePendingTimerMessage(window);
+    plat::MessageResult result = plat::SendWindowMessage(window, VERIFY_PASSWORD_MESSAGE, 0, 0);
+    // The verifier's result is a 32-bit value; a non-zero one lets the saver close.
+    hostState.closeConfirmed = static_cast<std::int32_t>(result);
+    hostState.passwordCheckActive = 0;
+    if (result == 0) plat::HideCursor();
+    hostState.lastPromptTick = plat::TickCount();
+    return hostState.closeConfirmed;
+}

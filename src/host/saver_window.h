@@ -1,0 +1,36 @@
+// The saver window's message handling: closing on user input, the password
+// lock before closing, the hidden cursor, and the detached input method.
+//
+// Every message runs through three stages: SaverWindowProc, then the
+// animation's AnimationWindowProc, then SaverInputProc, and last the system's
+// default handling.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+inline constexpr std::uint32_t MOUSE_CLOSE_THRESHOLD = 4;
+inline constexpr std::uint32_t PROMPT_INTERVAL_MS = 200;
+inline constexpr std::uint32_t VERIFY_PASSWORD_MESSAGE = 0x8000;  // the first application message
+
+using WindowHook = plat::MessageResult (*)(plat::Window, std::uint32_t, plat::WordParam, plat::LongParam);
+
+// The stage SaverWindowProc passes messages on to: AnimationWindowProc.
+// Tests put a recorder here to look at the host's stages alone.
+extern WindowHook saverPassOn;
+
+plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
+                                    plat::LongParam lParam);
+plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
+                                   plat::LongParam lParam);
+
+// Non-zero when the full-screen saver may close now; asks the password
+// verifier when one is loaded.
+std::int32_t ConfirmClose(plat::Window window);
+
+// later - earlier modulo 2^32, so that the tick counter's wrap-around is harmless.
+constexpr std::uint32_t ElapsedTicks(std::uint32_t earlier, std::uint32_t later) { return later - earlier; }
+
+// Sum of the absolute coordinate differences, as an unsigned number.
+std::uint32_t CursorDistance(plat::Point from, plat::Point to);

@@ -1,0 +1,56 @@
+#include "platform/system.h"
+
+#include <windows.h>
+
+namespace {
+
+void (*faultCleanup)() = nullptr;
+LPTOP_LEVEL_EXCEPTION_FILTER previousFilter = nullptr;
+
+// The fault guard. The system's filter reports the fault first; it would call
+// back into this filter, so the previous one is put back before asking it.
+// When its verdict is to run the guard's handler, the cleanup runs and the
+// process ends with the fault's code as exit status (what the system itself
+// gives a process that a fault ended).
+LONG WINAPI FaultFilter(EXCEPTION_POINTERS* info) {
+    SetUnhandledExceptionFilter(previousFilter);
+    LONG verdict = UnhandledExceptionFilter(info);
+    if (verdict != EXCEPTION_EXECUTE_HANDLER) return verdict;
+    if (faultCleanup) faultCleanup();
+    ExitProcess(info && info->ExceptionRecord ? info->ExceptionRecord->ExceptionCode : 1u);
+}
+
+}  // namespace
+
+namespace plat {
+
+const char* CommandLineText() { return GetCommandLineA(); }
+
+const char* NextCharacter(const char* text) { return CharNextA(text); }
+
+Module ProgramModule() { return reinterpret_cast<Module>(GetModuleHandleA(nullptr)); }
+
+void EndProcess(std::int32_t status) { ExitProcess(static_cast<UINT>(status)); }
+
+std::int32_t PlatformId() {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;  // 148
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&info)) return -1;
+#pragma GCC diagnostic pop
+    return static_cast<std::int32_t>(info.dwPlatformId);
+}
+
+std::int32_t SetScreenSaverRunning(std::int32_t on) {
+    UINT previous = 0;
+    return SystemParametersInfoA(SPI_SCREENSAVERRUNNING, static_cast<UINT>(on), &previous, 0);
+}
+
+void InstallFaultGuard(void (*cleanup)()) {
+    faultCleanup = cleanup;
+    LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(FaultFilter);
+    if (previous != FaultFilter) previousFilter = previous;
+}
+
+}  // namespace plat

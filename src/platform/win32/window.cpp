@@ -1,0 +1,102 @@
+#include "platform/window.h"
+
+#include <windows.h>
+
+#include "platform/win32/entry.h"
+
+namespace {
+HWND H(plat::Window window) { return reinterpret_cast<HWND>(window); }
+plat::Window W(HWND window) { return reinterpret_cast<plat::Window>(window); }
+}  // namespace
+
+namespace plat {
+
+Rect ClientRect(Window window) {
+    RECT r{0, 0, 0, 0};
+    GetClientRect(H(window), &r);
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+std::uintptr_t StartTimer(Window window, std::uintptr_t id, std::uint32_t periodMs) {
+    return SetTimer(H(window), id, periodMs, nullptr);
+}
+
+void StopTimer(Window window, std::uintptr_t id) { KillTimer(H(window), id); }
+
+void PostQuit(std::int32_t code) { PostQuitMessage(code); }
+
+MessageResult DefaultWindowProc(Window window, std::uint32_t message, WordParam wParam, LongParam lParam) {
+    return DefWindowProcA(H(window), message, wParam, lParam);
+}
+
+bool PostWindowMessage(Window window, std::uint32_t message, WordParam wParam, LongParam lParam) {
+    return PostMessageA(H(window), message, wParam, lParam) != 0;
+}
+
+MessageResult SendWindowMessage(Window window, std::uint32_t message, WordParam wParam, LongParam lParam) {
+    return SendMessageA(H(window), message, wParam, lParam);
+}
+
+bool RemovePendingTimerMessage(Window window) {
+    MSG m;
+    return PeekMessageA(&m, H(window), WM_TIMER, WM_TIMER, PM_REMOVE | PM_NOYIELD) != 0;
+}
+
+Point CursorPosition() {
+    POINT p{0, 0};
+    GetCursorPos(&p);
+    return {p.x, p.y};
+}
+
+void HideCursor() { SetCursor(nullptr); }
+
+Window ParentOf(Window window) { return W(GetParent(H(window))); }
+
+bool IsLiveWindow(Window window) { return IsWindow(H(window)) != 0; }
+
+Window ForegroundWindow() { return W(GetForegroundWindow()); }
+
+void BringToFront(Window window) { SetForegroundWindow(H(window)); }
+
+Window FindTopLevelWindow(const char* className, const char* title) { return W(FindWindowA(className, title)); }
+
+Point ScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+
+void YieldTimeSlice() { Sleep(0); }
+
+bool RegisterSaverClass(Module instance, std::uint32_t style, std::uint32_t iconId, const char* className) {
+    HINSTANCE module = reinterpret_cast<HINSTANCE>(instance);
+    WNDCLASSA c{};
+    c.style = style;
+    c.lpfnWndProc = SaverWindowAdapter;
+    c.cbClsExtra = 0;
+    c.cbWndExtra = 0;
+    c.hInstance = module;
+    c.hIcon = LoadIconA(module, MAKEINTRESOURCEA(iconId));
+    c.hCursor = nullptr;
+    c.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    c.lpszMenuName = nullptr;
+    c.lpszClassName = className;
+    return RegisterClassA(&c) != 0;
+}
+
+Window MakeWindow(std::uint32_t exStyle, const char* className, const char* title, std::uint32_t style,
+                  std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Window parent,
+                  Module instance) {
+    return W(CreateWindowExA(exStyle, className, title, style, x, y, width, height, H(parent), nullptr,
+                             reinterpret_cast<HINSTANCE>(instance), nullptr));
+}
+
+void DestroyWindowNow(Window window) { DestroyWindow(H(window)); }
+
+WordParam RunMessageLoop() {
+    MSG m{};
+    // GetMessageA gives 0 for the quit message and -1 on an error; both end the loop.
+    while (GetMessageA(&m, nullptr, 0, 0) > 0) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+    return m.message == WM_QUIT ? m.wParam : static_cast<WordParam>(-1);
+}
+
+}  // namespace plat

@@ -1,0 +1,71 @@
+// Windows of the system: the saver window's class, shapes and life, its
+// messages, the timer, the cursor and the message loop.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/types.h"
+
+namespace plat {
+
+// Client rectangle of a window; its left and top are 0.
+Rect ClientRect(Window window);
+
+// Periodic timer messages for `window` with identifier `id`; returns the
+// identifier in use, 0 on failure.
+std::uintptr_t StartTimer(Window window, std::uintptr_t id, std::uint32_t periodMs);
+void StopTimer(Window window, std::uintptr_t id);
+
+// Posts the quit message that ends the message loop with `code`.
+void PostQuit(std::int32_t code);
+
+// The system's default handling of a window message.
+MessageResult DefaultWindowProc(Window window, std::uint32_t message, WordParam wParam, LongParam lParam);
+
+// Queues a message and returns at once; true when it was queued.
+bool PostWindowMessage(Window window, std::uint32_t message, WordParam wParam, LongParam lParam);
+
+// Runs the window's procedure for a message and returns its result.
+MessageResult SendWindowMessage(Window window, std::uint32_t message, WordParam wParam, LongParam lParam);
+
+// Removes one pending timer message of `window` from the queue without
+// yielding; true when one was removed.
+bool RemovePendingTimerMessage(Window window);
+
+// Mouse cursor position in screen coordinates.
+Point CursorPosition();
+// Takes the cursor picture away while it is over the window.
+void HideCursor();
+
+Window ParentOf(Window window);
+// True when the handle names an existing window.
+bool IsLiveWindow(Window window);
+Window ForegroundWindow();
+void BringToFront(Window window);
+// A top-level window with this class name and title, or null.
+Window FindTopLevelWindow(const char* className, const char* title);
+
+// Screen size in pixels (x is the width, y the height).
+Point ScreenSize();
+
+// Gives up the rest of the thread's time slice.
+void YieldTimeSlice();
+
+// Registers the saver window class: the given style, the program's icon
+// `iconId`, no class cursor, black background, no menu; its window procedure
+// passes every message to SaverWindowProc. True on success.
+bool RegisterSaverClass(Module instance, std::uint32_t style, std::uint32_t iconId, const char* className);
+
+// Creates a window; null on failure. Its creation message has been handled
+// when this returns.
+Window MakeWindow(std::uint32_t exStyle, const char* className, const char* title, std::uint32_t style,
+                  std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height, Window parent,
+                  Module instance);
+
+void DestroyWindowNow(Window window);
+
+// Gets and dispatches (with key translation) every message of the thread until
+// the quit message arrives, and returns the quit code.
+WordParam RunMessageLoop();
+
+}  // namespace plat

@@ -1,0 +1,43 @@
+// Test double of the windowing functions: what the queries answer, and what
+// the window functions were given.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "platform/types.h"
+
+namespace fake {
+
+using WindowProcedure = plat::MessageResult (*)(plat::Window, std::uint32_t, plat::WordParam, plat::LongParam);
+
+struct WindowState {
+    plat::Rect clientRect{0, 0, 640, 480};  // ClientRect of any window
+    std::uintptr_t timerResult = 1;         // StartTimer's answer
+    plat::MessageResult defaultResult = 0;  // DefaultWindowProc's answer
+    plat::Point cursor{0, 0};               // CursorPosition's answer
+    plat::Window parent = nullptr;          // ParentOf's answer
+    plat::Window liveWindows[4] = {};       // the windows IsLiveWindow accepts
+    plat::Window foreground = nullptr;      // ForegroundWindow's answer
+    plat::Window found = nullptr;           // FindTopLevelWindow's answer
+    plat::Point screen{1024, 768};          // ScreenSize's answer
+    bool registerSucceeds = true;
+    plat::Window created = nullptr;         // MakeWindow's answer
+    plat::WordParam quitCode = 0;           // RunMessageLoop's answer
+    int pendingTimers = 0;                  // timer messages RemovePendingTimerMessage can take
+
+    // SendWindowMessage runs this procedure when set, else answers sendResult.
+    WindowProcedure sendTarget = nullptr;
+    plat::MessageResult sendResult = 0;
+    // MakeWindow sends the creation message to this procedure when set.
+    WindowProcedure createTarget = nullptr;
+
+    // What the last MakeWindow and RegisterSaverClass were given.
+    std::string className, title, registeredClass;
+    plat::Window makeParent = nullptr;
+    plat::Module makeInstance = nullptr, registeredInstance = nullptr;
+};
+
+WindowState& Windows();
+
+}  // namespace fake
