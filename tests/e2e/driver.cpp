@@ -53,6 +53,8 @@ void SetSaverPath(const std::string& path) {
 
 const std::string& SaverPath() { return g_saverPath; }
 
+std::string SaverFileName() { return g_saverPath.substr(g_saverPath.find_last_of('\\') + 1); }
+
 std::string WorkDir() {
     static const std::string dir = [] {
         char windows[MAX_PATH];
@@ -265,6 +267,26 @@ size_t CountDifferent(const Shot& a, const Shot& b) {
     return n;
 }
 
+std::string SaveShot(const Shot& shot, const std::string& name) {
+    BITMAPFILEHEADER file{};
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof info;
+    info.biWidth = shot.width;
+    info.biHeight = -shot.height;
+    info.biPlanes = 1;
+    info.biBitCount = 32;
+    const DWORD bytes = static_cast<DWORD>(shot.pixels.size() * 4);
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof file + sizeof info;
+    file.bfSize = file.bfOffBits + bytes;
+    std::string data(reinterpret_cast<const char*>(&file), sizeof file);
+    data.append(reinterpret_cast<const char*>(&info), sizeof info);
+    data.append(reinterpret_cast<const char*>(shot.pixels.data()), bytes);
+    std::string path = WorkDir() + "\\" + name + ".bmp";
+    WriteWholeFile(path, data);
+    return path;
+}
+
 namespace {
 
 // A picture as the program stores it: 40-byte header, colour table, 8-bit rows.
@@ -424,8 +446,12 @@ void AltTab() {
     SendInputs(in);
 }
 
-void MoveCursorBy(int dx, int dy) {
-    std::vector<INPUT> in{MouseInput(MOUSEEVENTF_MOVE, dx, dy)};
+void MoveCursorTo(int x, int y) {
+    // Normalised to 0..65535 across the screen, rounded up so that scaling back lands on the pixel.
+    const long long w = GetSystemMetrics(SM_CXSCREEN);
+    const long long h = GetSystemMetrics(SM_CYSCREEN);
+    std::vector<INPUT> in{MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, static_cast<int>((x * 65536LL + w - 1) / w),
+                                     static_cast<int>((y * 65536LL + h - 1) / h))};
     SendInputs(in);
 }
 
@@ -446,9 +472,10 @@ void ClickHere(Button button) {
 }
 
 void ClickAt(int x, int y, Button button) {
-    SetCursorPos(x, y);
-    Pump(30);
+    MoveCursorTo(x, y);
+    Pump(50);
     ClickHere(button);
+    Pump(100);
 }
 
 void ClickOn(HWND control) {
@@ -601,7 +628,7 @@ HostWindow::HostWindow(int clientWidth, int clientHeight) {
         RegisterClassA(&wc);
         return "PendralE2eHost";
     }();
-    hwnd_ = CreateWindowExA(0, className, "e2e host", WS_POPUP | WS_VISIBLE, 40, 40, clientWidth,
+    hwnd_ = CreateWindowExA(0, className, "e2e host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 40, 40, clientWidth,
                             clientHeight, nullptr, nullptr, GetModuleHandleA(nullptr), this);
     SetForegroundWindow(hwnd_);
     Pump(50);

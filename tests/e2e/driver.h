@@ -28,6 +28,7 @@ inline constexpr char SECTION[] = "Screen_Saver.Pendral";
 // Set once by main from the command line.
 void SetSaverPath(const std::string& path);
 const std::string& SaverPath();  // Windows path of pendral.scr
+std::string SaverFileName();     // its last path component
 std::string WorkDir();           // the driver's scratch folder, created on first use
 std::string SettingsPath();      // CONTROL.INI in the Windows directory
 
@@ -85,6 +86,8 @@ struct Shot {
 Shot Capture();                  // the whole screen
 Shot Capture(const RECT& area);  // part of it, screen coordinates
 size_t CountDifferent(const Shot& a, const Shot& b);
+// Writes the shot as a 32-bit bitmap file into the work folder (for a look after a failure).
+std::string SaveShot(const Shot& shot, const std::string& name);
 
 // The colours that the saver's three sprite pictures put on the screen, read
 // from the program's own bitmap resources: class 0 the red disc, 1 the blue
@@ -114,7 +117,7 @@ int CountPatches(const Shot& shot, Disc disc, size_t minArea = 40);
 void KeyPress(WORD virtualKey);
 void KeyPresses(WORD virtualKey, int times);  // all in one batch
 void AltTab();
-void MoveCursorBy(int dx, int dy);
+void MoveCursorTo(int x, int y);  // an absolute movement, in screen pixels
 void PlaceCursor(int x, int y);  // no input message: for set-up before a saver runs
 enum class Button { left, right, middle };
 void ClickHere(Button button = Button::left);

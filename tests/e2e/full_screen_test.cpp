@@ -69,13 +69,13 @@ TEST_F(FullScreen, ClosesOnAnyKeyOrMouseButton) {
 TEST_F(FullScreen, SmallMouseMovementsAddUpUntilTheyPassFourPixels) {
     Saver saver;
     ASSERT_TRUE(StartFullScreen(saver));
-    MoveCursorBy(3, 1);
+    MoveCursorTo(CURSOR_X + 3, CURSOR_Y + 1);
     Pump(500);
     POINT p = CursorPos();
     ASSERT_EQ(p.x, CURSOR_X + 3);
     ASSERT_EQ(p.y, CURSOR_Y + 1);
     EXPECT_TRUE(saver.Running()) << "closed on a movement of 4 pixels";
-    MoveCursorBy(1, 0);
+    MoveCursorTo(CURSOR_X + 4, CURSOR_Y + 1);
     EXPECT_TRUE(ExitsWith(saver, 0)) << "a movement of 5 pixels in all did not close it";
 }
 

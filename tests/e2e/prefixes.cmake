@@ -42,6 +42,17 @@ in_prefix(${nt} wineboot -i)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "wineboot failed in ${nt}: ${rc}")
 endif()
+# Xvfb runs no window manager. Wine's own desktop window stands in for one: it
+# keeps Wine from waiting for a manager whenever a window is hidden, and from
+# grabbing the pointer for a full-screen window (which would stop input from
+# moving the cursor). Its size is the screen of scripts/test's display.
+in_prefix(${nt} wine reg add "HKCU\\Software\\Wine\\Explorer" /v Desktop /d Default /f)
+if(rc EQUAL 0)
+  in_prefix(${nt} wine reg add "HKCU\\Software\\Wine\\Explorer\\Desktops" /v Default /d 1024x768 /f)
+endif()
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "could not set up Wine's desktop in ${nt}: ${rc}")
+endif()
 in_prefix(${nt} wineserver -w)
 
 # The second prefix starts as a copy of the first (much quicker than a second boot).

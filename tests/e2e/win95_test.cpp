@@ -35,7 +35,7 @@ TEST_F(Win95, ARefusedPasswordKeepsItRunningWhateverTheInput) {
     Saver saver;
     HWND window = nullptr;
     ASSERT_TRUE(StartFullScreen(saver, "/s", "", &window));
-    EXPECT_EQ(CountLogLines("load password.cpl by pendral.scr"), 1);
+    EXPECT_EQ(CountLogLines("load password.cpl by " + SaverFileName()), 1);
 
     struct Way {
         const char* name;
@@ -46,7 +46,10 @@ TEST_F(Win95, ARefusedPasswordKeepsItRunningWhateverTheInput) {
         {"left button", [] { ClickHere(Button::left); }},
         {"right button", [] { ClickHere(Button::right); }},
         {"middle button", [] { ClickHere(Button::middle); }},
-        {"mouse movement", [] { MoveCursorBy(25, 10); }},
+        {"mouse movement", [] {
+             POINT p = CursorPos();
+             MoveCursorTo(p.x > 500 ? p.x - 25 : p.x + 25, p.y + 10);
+         }},
         {"Alt+Tab", [] { AltTab(); }},
     };
     for (const Way& way : ways) {
@@ -137,7 +140,7 @@ TEST_F(Win95, PasswordChangeAsksTheProviderWithTheGivenOrForegroundWindow) {
         ASSERT_TRUE(saver.Start(CommandFor(run.tail)));
         EXPECT_TRUE(ExitsWith(saver, 0));
         HWND expected = run.expected != nullptr ? run.expected : foreground;
-        EXPECT_EQ(StandInLog(), (std::vector<std::string>{"load mpr.dll by pendral.scr",
+        EXPECT_EQ(StandInLog(), (std::vector<std::string>{"load mpr.dll by " + SaverFileName(),
                                                           "PwdChangePasswordA(SCRSAVE, " + Number(expected) +
                                                               ", 0, 0)"}));
     }
