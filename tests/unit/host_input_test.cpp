@@ -81,7 +81,7 @@ TEST_F(SaverInput, TitleNeverChangesAndSwitchingAwayIsSwallowedOnlyInFullScreen)
             fake::ClearCalls();
             plat::MessageResult r = Send(msg::SYSCOMMAND, command);
             EXPECT_EQ(fake::CountCalls("PassOn"), preview ? 1u : 0u) << command;
-            if (!preview) EXPECT_EQ(r, 0);
+            if (!preview) { EXPECT_EQ(r, 0); }
         }
         // Only the whole value counts, and other commands go on.
         fake::ClearCalls();

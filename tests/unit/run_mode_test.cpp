@@ -70,7 +70,9 @@ TEST(Switch, SelectsTheModeByItsFirstLetter) {
     for (const Case& c : cases) {
         SwitchChoice choice = ReadSwitch(c.tail, c.win95);
         EXPECT_EQ(choice.mode, c.mode) << '"' << c.tail << '"';
-        if (c.rest) EXPECT_STREQ(choice.rest, c.rest) << '"' << c.tail << '"';
+        if (c.rest) {
+            EXPECT_STREQ(choice.rest, c.rest) << '"' << c.tail << '"';
+        }
     }
 }
 
