@@ -4,13 +4,7 @@
 #include "host/command_line.h"
 #include "host/host_state.h"
 #include "host/password_lock.h"
-#if __has_include("platform/dialog.h")
 #include "platform/dialog.h"
-#else
-namespace plat {
-MessageResult RunModalDialog(std::int32_t templateId, Window owner);
-}
-#endif
 #include "platform/library.h"
 #include "platform/messages.h"
 #include "platform/system.h"

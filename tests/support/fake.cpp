@@ -5,10 +5,12 @@
 namespace fake {
 namespace {
 
+// Never destroyed: program-wide objects of the code under test may still call
+// the double while the test program exits.
 std::vector<Call>& Log() {
-    static std::vector<Call> log = [] {
-        std::vector<Call> v;
-        v.reserve(kCallCapacity);
+    static std::vector<Call>& log = *[] {
+        auto* v = new std::vector<Call>;
+        v->reserve(kCallCapacity);
         return v;
     }();
     return log;

@@ -283,6 +283,24 @@ Bytes Icon() {
     return out;
 }
 
+// What the saver relies on: 5174 bytes (file header and 5160-byte packed bitmap),
+// pixels only of indices 10..230, and index 10 wherever the disc does not reach.
+bool PictureIsSound(int d, const Bytes& bmp) {
+    if (bmp.size() != 14 + 5160) return false;
+    const double r = kDiscDiameters[d] / 2.0;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            const std::uint8_t v = bmp[14 + 1064 + (kSize - 1 - y) * kSize + x];
+            if (v < kBlack || v > 230) return false;
+            // A pixel whose nearest point lies outside the disc must be black.
+            const double nx = std::clamp(kSize / 2.0, double(x), x + 1.0) - kSize / 2.0;
+            const double ny = std::clamp(kSize / 2.0, double(y), y + 1.0) - kSize / 2.0;
+            if (nx * nx + ny * ny >= r * r && v != kBlack) return false;
+        }
+    }
+    return true;
+}
+
 bool WriteFile(const std::string& path, const Bytes& data) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;
@@ -301,8 +319,14 @@ int main(int argc, char** argv) {
     const std::string dir = argv[1];
     const Bytes table = ColourTable();
     bool ok = true;
-    for (int d = 0; d < 3; ++d)
-        ok = WriteFile(dir + "/SPPAT_R" + std::to_string(d) + ".bmp", DiscBitmap(d, table)) && ok;
+    for (int d = 0; d < 3; ++d) {
+        const Bytes bmp = DiscBitmap(d, table);
+        if (!PictureIsSound(d, bmp)) {
+            std::fprintf(stderr, "%s: picture %d breaks the sprite picture rules\n", argv[0], d);
+            return 1;
+        }
+        ok = WriteFile(dir + "/SPPAT_R" + std::to_string(d) + ".bmp", bmp) && ok;
+    }
     ok = WriteFile(dir + "/pendral.ico", Icon()) && ok;
     if (!ok) {
         std::fprintf(stderr, "%s: could not write the pictures into %s\n", argv[0], dir.c_str());

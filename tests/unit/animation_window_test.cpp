@@ -1,0 +1,128 @@
+// The animation window: creation sets up the scene from the settings and
+// starts the 20 ms timer, each tick steps and draws once, destruction stops.
+#include <gtest/gtest.h>
+
+#include "app/animation_window.h"
+#include "app/settings.h"
+#include "fake.h"
+#include "fake_clock.h"
+#include "fake_file.h"
+#include "fake_gdi.h"
+#include "fake_profile.h"
+#include "fake_window.h"
+#include "gfx_test_pictures.h"
+#include "host/host_state.h"
+#include "host/saver_window.h"
+#include "platform/messages.h"
+#include "sim/random.h"
+
+namespace {
+
+const plat::Window kWindow = reinterpret_cast<plat::Window>(0x5A00);
+
+class AnimationWindow : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fake::Reset();
+        hostState = HostState{};
+        fake::Windows().defaultResult = 0xDEF;
+        fake::Windows().clientRect = {0, 0, 320, 200};
+        fake::Windows().timerResult = 0x10001;  // only the low 16 bits are kept
+        fake::Clock().seconds = 4242;
+        fake::Files().builtInBitmaps["SPPAT_R0"] = gfxtest::DiscPicture(62);
+        fake::Files().builtInBitmaps["SPPAT_R1"] = gfxtest::DiscPicture(48);
+        fake::Files().builtInBitmaps["SPPAT_R2"] = gfxtest::DiscPicture(32);
+    }
+    plat::MessageResult Send(std::uint32_t message, plat::WordParam wParam = 0) {
+        return AnimationWindowProc(kWindow, message, wParam, 0);
+    }
+    // The field as creation makes it, stepped `steps` times.
+    static void ExpectFieldLikeReference(int steps) {
+        BodyField reference;
+        SetRandomState(4242);
+        reference.Setup(saverSettings.bodyCount, 320, 200, saverSettings.attractionSetting,
+                        saverSettings.refreshMinutes);
+        for (int s = 0; s < steps; ++s) reference.Step();
+        ASSERT_EQ(bodyField.Count(), reference.Count());
+        for (int i = 0; i < reference.Count(); ++i) {
+            EXPECT_EQ(bodyField.PositionX(i), reference.PositionX(i)) << i;
+            EXPECT_EQ(bodyField.PositionY(i), reference.PositionY(i)) << i;
+        }
+    }
+};
+
+TEST_F(AnimationWindow, CreationSetsUpTheSceneAndTheTimerAndTheFirstTickDrawsOneStepLater) {
+    fake::SetProfileText("CONTROL.INI", "[Screen_Saver.Pendral]\nEVENT_FREQ=7\n");
+    EXPECT_EQ(Send(msg::CREATE), 0);
+    EXPECT_EQ(clientWidth, 320);
+    EXPECT_EQ(clientHeight, 200);
+    EXPECT_EQ(saverSettings.bodyCount, 7);
+    EXPECT_EQ(bodyField.Count(), 7);
+    auto timer = fake::CallsNamed("StartTimer");
+    ASSERT_EQ(timer.size(), 1u);
+    EXPECT_EQ(timer[0].args[0], fake::Arg(kWindow));
+    EXPECT_EQ(timer[0].args[1], 1);
+    EXPECT_EQ(timer[0].args[2], 20);
+    EXPECT_EQ(timerId, 1);
+    EXPECT_EQ(fake::Gdi().windowCopyCount, 0u);  // nothing drawn before the first tick
+    ExpectFieldLikeReference(0);
+
+    EXPECT_EQ(Send(msg::TIMER, 1), 0);
+    ExpectFieldLikeReference(1);
+    EXPECT_GT(fake::Gdi().windowCopyCount, 0u);
+
+    // Another timer's tick changes nothing.
+    std::size_t copies = fake::Gdi().windowCopyCount;
+    EXPECT_EQ(Send(msg::TIMER, 2), 0);
+    ExpectFieldLikeReference(1);
+    EXPECT_EQ(fake::Gdi().windowCopyCount, copies);
+
+    // Every tick is one step, however late it comes.
+    fake::Clock().tick = 5000;
+    Send(msg::TIMER, 1);
+    Send(msg::TIMER, 1);
+    fake::Clock().tick = 0;
+    ExpectFieldLikeReference(3);
+
+    EXPECT_EQ(Send(msg::DESTROY), 0);
+    auto stop = fake::CallsNamed("StopTimer");
+    ASSERT_EQ(stop.size(), 1u);
+    EXPECT_EQ(stop[0].args[1], 1);
+    ASSERT_EQ(fake::CountCalls("PostQuit"), 1u);
+    EXPECT_EQ(fake::CallsNamed("PostQuit")[0].args[0], 0);
+}
+
+TEST_F(AnimationWindow, PreviewGetsTheSameBodiesOnItsOwnClientSize) {
+    fake::Windows().clientRect = {0, 0, 152, 112};
+    Send(msg::CREATE);
+    EXPECT_EQ(clientWidth, 152);
+    EXPECT_EQ(clientHeight, 112);
+    EXPECT_EQ(bodyField.Count(), saverSettings.bodyCount);
+    EXPECT_EQ(saverSettings.bodyCount, 51);  // the default count
+    for (int i = 0; i < bodyField.Count(); ++i) {
+        EXPECT_GE(bodyField.PositionX(i), 0);
+        EXPECT_LE(bodyField.PositionX(i), 152);
+        EXPECT_GE(bodyField.PositionY(i), 0);
+        EXPECT_LE(bodyField.PositionY(i), 112);
+    }
+}
+
+TEST_F(AnimationWindow, FailedTimerMeansNoStopAtDestructionButTheLoopStillEnds) {
+    fake::Windows().timerResult = 0;
+    Send(msg::CREATE);
+    EXPECT_EQ(timerId, 0);
+    Send(msg::DESTROY);
+    EXPECT_EQ(fake::CountCalls("StopTimer"), 0u);
+    EXPECT_EQ(fake::CountCalls("PostQuit"), 1u);
+}
+
+TEST_F(AnimationWindow, EveryOtherMessageGoesToTheInputStage) {
+    hostState.previewMode = 1;
+    EXPECT_EQ(Send(msg::KEYDOWN), 0xDEF);
+    EXPECT_EQ(Send(msg::PAINT), 0xDEF);
+    auto defaults = fake::CallsNamed("DefaultWindowProc");
+    ASSERT_EQ(defaults.size(), 2u);
+    EXPECT_EQ(defaults[1].args[1], static_cast<std::intptr_t>(msg::PAINT));
+}
+
+}  // namespace
