@@ -66,6 +66,14 @@ TEST_F(FullScreen, ClosesOnAnyKeyOrMouseButton) {
     }
 }
 
+TEST_F(FullScreen, ClosesWhenAnotherWindowIsActivated) {
+    Saver saver;
+    ASSERT_TRUE(StartFullScreen(saver));
+    HostWindow other(200, 100);
+    SetForegroundWindow(other.Handle());
+    EXPECT_TRUE(ExitsWith(saver, 0));
+}
+
 TEST_F(FullScreen, SmallMouseMovementsAddUpUntilTheyPassFourPixels) {
     Saver saver;
     ASSERT_TRUE(StartFullScreen(saver));

@@ -198,12 +198,20 @@ Patches PatchesOf(const Shot& shot) {
 TEST_F(Settings, SavedCountAndSwitchesShowInTheNextFullScreenRun) {
     ASSERT_TRUE(SaverPictures().loaded);
     struct Run {
-        const char* switches;
+        bool switchesOn;
         Patches expected;
     };
-    for (const Run& run : {Run{"RED_SW=1\r\nBLUE_SW=1\r\n", {1, 1, 1}}, Run{"RED_SW=0\r\nBLUE_SW=0\r\n", {0, 0, 3}}}) {
-        SCOPED_TRACE(run.switches);
-        SetSettingsFile(std::string("[Screen_Saver.Pendral]\r\nEVENT_FREQ=3\r\n") + run.switches);
+    for (const Run& run : {Run{true, {1, 1, 1}}, Run{false, {0, 0, 3}}}) {
+        SCOPED_TRACE(run.switchesOn ? "red and blue on" : "red and blue off");
+        // Three bodies and the two switches, saved through the dialog.
+        ASSERT_NO_FATAL_FAILURE(Open());
+        Scroll(BODY_BAR, SB_THUMBTRACK, 3);
+        Scroll(BODY_BAR, SB_THUMBPOSITION, 3);
+        ClickOn(Item(run.switchesOn ? RED_ON : RED_OFF));
+        ClickOn(Item(run.switchesOn ? BLUE_ON : BLUE_OFF));
+        ExpectShown("3", "10", "5");
+        Ok();
+
         Saver saver;
         ASSERT_TRUE(StartFullScreen(saver));
         // Discs that overlap merge into one patch: look for a frame where all are apart.
@@ -212,11 +220,9 @@ TEST_F(Settings, SavedCountAndSwitchesShowInTheNextFullScreenRun) {
             [&](const Shot& shot) {
                 last = PatchesOf(shot);
                 ColourCount count = CountColours(shot);
-                if (run.expected.red == 0) {
-                    EXPECT_EQ(count.disc[0], 0u);
-                }
-                if (run.expected.blue == 0) {
-                    EXPECT_EQ(count.disc[1], 0u);
+                if (!run.switchesOn) {
+                    EXPECT_EQ(count.disc[0], 0u) << "a red disc";
+                    EXPECT_EQ(count.disc[1], 0u) << "a blue disc";
                 }
                 return last == run.expected;
             },
