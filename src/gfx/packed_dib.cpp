@@ -211,7 +211,7 @@ std::uint8_t* ReadDibHeaders(plat::File file) {
     if (h.sizeImage == 0 && h.width > 0) {
         const std::uint64_t rowBytes = (std::uint64_t{h.bitCount} * static_cast<std::uint64_t>(h.width) + 31) / 32 * 4;
         const std::uint64_t rows = h.height < 0 ? -static_cast<std::int64_t>(h.height) : h.height;
-        if (rowBytes * rows <= UINT32_MAX) h.sizeImage = static_cast<std::uint32_t>(rowBytes * rows);
+        if (rows != 0 && rowBytes <= UINT32_MAX / rows) h.sizeImage = static_cast<std::uint32_t>(rowBytes * rows);
     }
     if (h.clrUsed == 0 && h.bitCount <= 8) h.clrUsed = n;
 

@@ -457,7 +457,19 @@ void MoveCursorTo(int x, int y) {
 
 void PlaceCursor(int x, int y) { SetCursorPos(x, y); }
 
-void ClickHere(Button button) {
+namespace {
+
+// Presses and releases a button, as two separate events, as a hand makes them.
+// With a position, each event carries it, so that neither lands where the
+// cursor was before.
+void Click(Button button, const POINT* at) {
+    // Two clicks within the double-click time may come out as one double click:
+    // keep them further apart.
+    static DWORD lastClick = GetTickCount() - 10000;
+    const DWORD gap = GetDoubleClickTime() + 50;
+    const DWORD since = GetTickCount() - lastClick;
+    if (since < gap) Pump(gap - since);
+
     DWORD down = MOUSEEVENTF_LEFTDOWN;
     DWORD up = MOUSEEVENTF_LEFTUP;
     if (button == Button::right) {
@@ -467,14 +479,31 @@ void ClickHere(Button button) {
         down = MOUSEEVENTF_MIDDLEDOWN;
         up = MOUSEEVENTF_MIDDLEUP;
     }
-    std::vector<INPUT> in{MouseInput(down), MouseInput(up)};
-    SendInputs(in);
+    for (DWORD flags : {down, up}) {
+        INPUT event = MouseInput(flags);
+        if (at != nullptr) {
+            const long long w = GetSystemMetrics(SM_CXSCREEN);
+            const long long h = GetSystemMetrics(SM_CYSCREEN);
+            event.mi.dwFlags |= MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+            event.mi.dx = static_cast<int>((at->x * 65536LL + w - 1) / w);
+            event.mi.dy = static_cast<int>((at->y * 65536LL + h - 1) / h);
+        }
+        std::vector<INPUT> in{event};
+        SendInputs(in);
+        Pump(40);
+    }
+    lastClick = GetTickCount();
 }
+
+}  // namespace
+
+void ClickHere(Button button) { Click(button, nullptr); }
 
 void ClickAt(int x, int y, Button button) {
     MoveCursorTo(x, y);
     Pump(50);
-    ClickHere(button);
+    POINT at{x, y};
+    Click(button, &at);
     Pump(100);
 }
 
