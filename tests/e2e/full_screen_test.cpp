@@ -87,6 +87,17 @@ TEST_F(FullScreen, SmallMouseMovementsAddUpUntilTheyPassFourPixels) {
     EXPECT_TRUE(ExitsWith(saver, 0)) << "a movement of 5 pixels in all did not close it";
 }
 
+TEST_F(FullScreen, OnTheNtFamilyThePasswordSettingIsLeftToTheSystem) {
+    ASSERT_FALSE(IsWin95Family());
+    SetUsePassword(1);
+    Saver saver;
+    ASSERT_TRUE(StartFullScreen(saver));
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+    SetUsePassword(std::nullopt);
+    EXPECT_EQ(StandInLog(), std::vector<std::string>{}) << "the verifier was loaded or asked";
+}
+
 TEST_F(FullScreen, ASecondStartEndsAtOnceWithoutASecondWindow) {
     Saver first;
     HWND window = nullptr;

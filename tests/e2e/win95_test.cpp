@@ -121,6 +121,21 @@ TEST_F(Win95, ACloseRequestRightAfterARefusalDoesNotPromptAgain) {
     EXPECT_EQ(Prompts(), 3);
 }
 
+TEST_F(Win95, ASecondStartLoadsNoVerifierAndEndsAtOnce) {
+    SetUsePassword(1);
+    Saver first;
+    ASSERT_TRUE(StartFullScreen(first));
+    Saver second;
+    ASSERT_TRUE(second.Start(CommandFor("/s")));
+    EXPECT_TRUE(ExitsWith(second, 0));
+    EXPECT_FALSE(second.SawWindow());
+    EXPECT_EQ(CountLogLines("load password.cpl"), 1) << "the second start loaded the verifier";
+    EXPECT_EQ(Prompts(), 0);
+    SetStandInAnswer(1, 0);
+    ClickHere(Button::left);
+    EXPECT_TRUE(ExitsWith(first, 0));
+}
+
 TEST_F(Win95, PasswordChangeAsksTheProviderWithTheGivenOrForegroundWindow) {
     HostWindow host(200, 100);
     UINT_PTR none = 12345678;
