@@ -72,6 +72,12 @@ std::string SettingsPath() {
     return std::string(windows) + "\\CONTROL.INI";
 }
 
+std::string SystemDir() {
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    return system;
+}
+
 std::string CommandFor(const std::string& tail) {
     std::string line = "\"" + SaverPath() + "\"";
     if (!tail.empty()) line += " " + tail;

@@ -31,6 +31,7 @@ const std::string& SaverPath();  // Windows path of pendral.scr
 std::string SaverFileName();     // its last path component
 std::string WorkDir();           // the driver's scratch folder, created on first use
 std::string SettingsPath();      // CONTROL.INI in the Windows directory
+std::string SystemDir();         // the system directory, as the saver is given it
 
 // Quoted program path followed by a space and the tail (no space when the tail is empty).
 std::string CommandFor(const std::string& tail);

@@ -35,7 +35,7 @@ TEST_F(Win95, ARefusedPasswordKeepsItRunningWhateverTheInput) {
     Saver saver;
     HWND window = nullptr;
     ASSERT_TRUE(StartFullScreen(saver, "/s", "", &window));
-    EXPECT_EQ(CountLogLines("load password.cpl by " + SaverFileName()), 1);
+    EXPECT_EQ(CountLogLines("load password.cpl by " + SaverFileName() + " from " + SystemDir()), 1);
 
     struct Way {
         const char* name;
@@ -155,10 +155,43 @@ TEST_F(Win95, PasswordChangeAsksTheProviderWithTheGivenOrForegroundWindow) {
         ASSERT_TRUE(saver.Start(CommandFor(run.tail)));
         EXPECT_TRUE(ExitsWith(saver, 0));
         HWND expected = run.expected != nullptr ? run.expected : foreground;
-        EXPECT_EQ(StandInLog(), (std::vector<std::string>{"load mpr.dll by " + SaverFileName(),
+        EXPECT_EQ(StandInLog(), (std::vector<std::string>{"load mpr.dll by " + SaverFileName() + " from " + SystemDir(),
                                                           "PwdChangePasswordA(SCRSAVE, " + Number(expected) +
                                                               ", 0, 0)"}));
     }
+}
+
+TEST_F(Win95, LibrariesComeOnlyFromTheSystemDirectory) {
+    // Copies of both stand-ins beside the program and in its current directory.
+    std::string folder = WorkDir() + "\\planted";
+    std::string current = folder + "\\current";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    CreateDirectoryA(current.c_str(), nullptr);
+    std::string program = folder + "\\pendral.scr";
+    ASSERT_TRUE(CopyFileA(SaverPath().c_str(), program.c_str(), FALSE));
+    for (const char* library : {"password.cpl", "mpr.dll", "PASSWORD.CPL", "MPR.DLL"}) {
+        std::string from = SystemDir() + "\\" + library;
+        CopyFileA(from.c_str(), (folder + "\\" + library).c_str(), FALSE);
+        CopyFileA(from.c_str(), (current + "\\" + library).c_str(), FALSE);
+    }
+    const std::string fromSystem = " from " + SystemDir();
+
+    SetUsePassword(1);
+    SetStandInAnswer(1, 0);
+    Saver saver;
+    ASSERT_TRUE(saver.Start("\"" + program + "\" /s", current));
+    ASSERT_NE(saver.WaitWindow(SAVER_CLASS, "Screen Saver"), nullptr);
+    Pump(300);
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+
+    Saver change;
+    ASSERT_TRUE(change.Start("\"" + program + "\" /a", current));
+    EXPECT_TRUE(ExitsWith(change, 0));
+
+    EXPECT_EQ(CountLogLines("load password.cpl by pendral.scr" + fromSystem), 1);
+    EXPECT_EQ(CountLogLines("load mpr.dll by pendral.scr" + fromSystem), 1);
+    EXPECT_EQ(CountLogLines("load "), 2) << "a library came from elsewhere";
 }
 
 }  // namespace

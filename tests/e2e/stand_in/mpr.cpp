@@ -13,7 +13,7 @@ extern "C" __declspec(dllexport) DWORD WINAPI PwdChangePasswordA(LPCSTR provider
     return static_cast<DWORD>(stand_in::ReadAnswer().value);
 }
 
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) stand_in::LogLoad("mpr.dll");
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) stand_in::LogLoad("mpr.dll", self);
     return TRUE;
 }

@@ -64,15 +64,23 @@ inline void PumpMessages(long ms) {
     }
 }
 
-inline void LogLoad(const char* library) {
-    char line[MAX_PATH + 64];
+// "load <library> by <program file name> from <folder of this library>".
+inline void LogLoad(const char* library, HINSTANCE self) {
     char exe[MAX_PATH] = "";
     GetModuleFileNameA(nullptr, exe, sizeof exe);
+    char own[MAX_PATH] = "";
+    GetModuleFileNameA(self, own, sizeof own);
+    char* ownEnd = own;
+    for (char* p = own; *p != '\0'; ++p) {
+        if (*p == '\\' || *p == '/') ownEnd = p;
+    }
+    *ownEnd = '\0';
     const char* base = exe;
     for (const char* p = exe; *p != '\0'; ++p) {
         if (*p == '\\' || *p == '/') base = p + 1;
     }
-    std::snprintf(line, sizeof line, "load %s by %s", library, base);
+    char line[2 * MAX_PATH + 64];
+    std::snprintf(line, sizeof line, "load %s by %s from %s", library, base, own);
     AppendLine(line);
 }
 
