@@ -38,7 +38,8 @@ TEST_F(FullScreen, CoversTheScreenWithMovingDiscsInThePicturesColours) {
         EXPECT_GT(count.disc[2], 2000u) << "no green discs";
         EXPECT_EQ(count.disc[0], 0u);
         EXPECT_EQ(count.disc[1], 0u);
-        EXPECT_LE(count.other, count.NonBlack() / 100) << "colours that are not the pictures'";
+        EXPECT_LE(count.other, count.NonBlack() / 100)
+            << "colours that are not the pictures': " << SaveShot(*shot, "full-screen");
         EXPECT_GE(CountPatches(*shot, Disc::green), 5);
     }
     KeyPress(VK_SPACE);

@@ -121,16 +121,26 @@ TEST_F(Win95, ACloseRequestRightAfterARefusalDoesNotPromptAgain) {
     EXPECT_EQ(Prompts(), 3);
 }
 
-TEST_F(Win95, ASecondStartLoadsNoVerifierAndEndsAtOnce) {
+TEST_F(Win95, ASecondStartBringsTheFirstToTheFrontAndLoadsNoVerifier) {
     SetUsePassword(1);
     Saver first;
-    ASSERT_TRUE(StartFullScreen(first));
+    HWND window = nullptr;
+    ASSERT_TRUE(StartFullScreen(first, "/s", "", &window));
+    // Another window comes to the front; the refused password keeps the saver.
+    HostWindow other(200, 100);
+    SetForegroundWindow(other.Handle());
+    ASSERT_TRUE(WaitFor([] { return Prompts() == 1; }, 3000));
+    Pump(300);
+    ASSERT_TRUE(first.Running());
+    ASSERT_NE(GetForegroundWindow(), window);
+
     Saver second;
     ASSERT_TRUE(second.Start(CommandFor("/s")));
     EXPECT_TRUE(ExitsWith(second, 0));
     EXPECT_FALSE(second.SawWindow());
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == window; }, 2000))
+        << "the running saver was not brought to the front";
     EXPECT_EQ(CountLogLines("load password.cpl"), 1) << "the second start loaded the verifier";
-    EXPECT_EQ(Prompts(), 0);
     SetStandInAnswer(1, 0);
     ClickHere(Button::left);
     EXPECT_TRUE(ExitsWith(first, 0));
