@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -265,6 +266,26 @@ TEST_F(OnDisplay, XscreensaverWindowIsUsedAndAResizeSetsTheFieldUpAgain) {
         << "drawn only in the window";
     EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
     XDestroyWindow(d_, w);
+}
+
+TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
+    const std::string folder = "/tmp/pendral-x11-sprites-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0700);
+    // The plain bodies take the blue picture; the blue body's picture is junk.
+    std::ifstream blue(PENDRAL_RES_DIR "/SPPAT_R1.bmp", std::ios::binary);
+    std::ofstream(folder + "/SPPAT_R2.bmp", std::ios::binary) << blue.rdbuf();
+    std::ofstream(folder + "/SPPAT_R1", std::ios::binary) << "BM\x7f\xff\xff\xff junk that claims a huge size";
+    const Window w = MakeWindow(320, 240);
+    Saver saver({"-window-id", std::to_string(w), "-sprites", folder, "-count", "8", "-blue"});
+    EXPECT_TRUE(WaitFor([&] {
+        const Colours c = LookAll(d_, w);
+        return c.blue > 1000 && c.green == 0;
+    }));
+    EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+    XDestroyWindow(d_, w);
+    std::remove((folder + "/SPPAT_R2.bmp").c_str());
+    std::remove((folder + "/SPPAT_R1").c_str());
+    rmdir(folder.c_str());
 }
 
 // The saver's own top-level window, once it is mapped.
