@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -67,6 +68,7 @@ public:
         envp.push_back(nullptr);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (errPath_ + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         if (posix_spawn(&pid_, PENDRAL_BINARY, &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
         posix_spawn_file_actions_destroy(&actions);
@@ -78,6 +80,7 @@ public:
             waitpid(pid_, nullptr, 0);
         }
         std::remove(errPath_.c_str());
+        std::remove((errPath_ + ".out").c_str());
     }
 
     pid_t Pid() const { return pid_; }
@@ -103,12 +106,8 @@ public:
         return Exit();
     }
 
-    std::string Errors() const {
-        std::ifstream in(errPath_);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+    std::string Errors() const { return Read(errPath_); }
+    std::string Output() const { return Read(errPath_ + ".out"); }
 
     // Shared memory segments that the process made and that still exist.
     int SharedSegments() const {
@@ -125,6 +124,13 @@ public:
     }
 
 private:
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
     static inline int counter_ = 0;
     std::string errPath_;
     pid_t pid_ = -1;
@@ -448,6 +454,43 @@ TEST(OtherVisuals, Depth16WithoutSharedMemoryDrawsAndPseudoColourIsRefused) {
     Saver saver({"-root"}, {}, depth8.Name());
     EXPECT_EQ(saver.Exit(), 1);
     EXPECT_NE(saver.Errors().find("not TrueColor of depth 16, 24 or 32"), std::string::npos) << saver.Errors();
+}
+
+// XScreenSaver's settings program builds command lines from pendral.xml: every
+// slider's ends must be accepted and one step beyond them refused, its default
+// must be the one -help states, and every check box's switch must be known.
+TEST(SettingsXml, SlidersAndCheckBoxesMatchTheOptions) {
+    std::ifstream in(PENDRAL_RES_DIR "/pendral.xml");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string xml = text.str();
+    Saver help({"-help"});
+    ASSERT_EQ(help.Exit(), 0);
+    const std::string helpText = help.Output();
+    const std::regex number(R"re(<number[^>]*arg="(-[a-z-]+) %"[^>]*low="(-?\d+)" high="(-?\d+)" default="(-?\d+)")re");
+    const std::regex boolean(R"re(<boolean[^>]*arg-set="(-[a-z-]+)")re");
+    int sliders = 0, boxes = 0;
+    auto status = [](const std::vector<std::string>& args) {
+        std::vector<std::string> all = args;
+        all.push_back("-version");  // parses everything, then prints and ends before any window
+        Saver saver(all);
+        return saver.Exit();
+    };
+    for (std::sregex_iterator m(xml.begin(), xml.end(), number), end; m != end; ++m, ++sliders) {
+        const std::string option = (*m)[1];
+        const long low = std::stol((*m)[2]), high = std::stol((*m)[3]);
+        SCOPED_TRACE(option);
+        EXPECT_EQ(status({option, std::to_string(low)}), 0);
+        EXPECT_EQ(status({option, std::to_string(high)}), 0);
+        EXPECT_EQ(status({option, std::to_string(low - 1)}), 1);
+        EXPECT_EQ(status({option, std::to_string(high + 1)}), 1);
+        const std::regex helpLine("\\n  " + option + " [^\\n]*\\(default " + std::string((*m)[4]) + "\\)");
+        EXPECT_TRUE(std::regex_search(helpText, helpLine));
+    }
+    for (std::sregex_iterator m(xml.begin(), xml.end(), boolean), end; m != end; ++m, ++boxes)
+        EXPECT_EQ(status({(*m)[1]}), 0) << (*m)[1];
+    EXPECT_EQ(sliders, 3);
+    EXPECT_EQ(boxes, 2);
 }
 
 }  // namespace
