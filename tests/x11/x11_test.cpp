@@ -203,11 +203,24 @@ protected:
         XSync(d_, False);
     }
 
-    Window MakeWindow(int width, int height) {
+    // A mapped child of the root; of the ARGB visual (depth 32) when `argb`.
+    Window MakeWindow(int width, int height, bool argb = false) {
         XSetWindowAttributes a{};
-        a.background_pixel = BlackPixel(d_, DefaultScreen(d_));
+        unsigned long mask = CWBackPixel;
+        int depth = CopyFromParent;
+        Visual* visual = CopyFromParent;
+        XVisualInfo info{};
+        if (argb) {
+            if (!XMatchVisualInfo(d_, DefaultScreen(d_), 32, TrueColor, &info)) return 0;
+            visual = info.visual;
+            depth = 32;
+            a.colormap = XCreateColormap(d_, root_, visual, AllocNone);
+            a.border_pixel = 0;
+            mask |= CWColormap | CWBorderPixel;
+        }
+        a.background_pixel = argb ? 0xFFFFFFFFul : WhitePixel(d_, DefaultScreen(d_));
         Window w = XCreateWindow(d_, root_, 10, 10, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
-                                 CopyFromParent, InputOutput, CopyFromParent, CWBackPixel, &a);
+                                 depth, InputOutput, visual, mask, &a);
         XMapWindow(d_, w);
         XSync(d_, False);
         return w;
@@ -237,14 +250,18 @@ TEST_F(OnDisplay, RootWindowGreenDiscsMoveOnBlackAndSigtermEndsWithZeroLeavingNo
     EXPECT_EQ(saver.Errors(), "");
 }
 
-TEST_F(OnDisplay, GivenWindowRedAndBlueDiscsStayInsideAndSigintEndsWithZero) {
-    const Window w = MakeWindow(320, 240);
+TEST_F(OnDisplay, GivenArgbWindowRedAndBlueDiscsOpaqueInsideAndSigintEndsWithZero) {
+    const Window w = MakeWindow(320, 240, true);
+    ASSERT_NE(w, 0u) << "the server offers no depth-32 visual";
     Saver saver({"--window-id", Hex(w), "-red", "--blue", "-count", "6"});
     ExpectMovingDiscs(w);
+    Colours c;
     ASSERT_TRUE(WaitFor([&] {
-        const Colours c = LookAll(d_, w);
+        c = LookAll(d_, w);
         return c.red > 300 && c.blue > 300;
     }));
+    EXPECT_EQ(std::count_if(c.pixels.begin(), c.pixels.end(), [](unsigned long p) { return (p >> 24) != 0xFF; }), 0)
+        << "every pixel, the black ones too, is opaque";
     const Colours outside = Look(d_, root_, 400, 300, 600, 400);
     EXPECT_EQ(outside.green + outside.red + outside.blue, 0);
     // Input belongs to XScreenSaver in a window it gives.
