@@ -22,6 +22,9 @@ foreach(lib e2e_password_cpl e2e_mpr)
 endforeach()
 
 # The saver under test: the project's own target, or a file given with -DPENDRAL_E2E_SCR=<path>.
+if(PENDRAL_PRODUCT_DIR AND NOT PENDRAL_E2E_SCR)
+  set(PENDRAL_E2E_SCR ${PENDRAL_SCR_DIR}/pendral.scr)
+endif()
 foreach(candidate pendral_scr pendral)
   if(TARGET ${candidate} AND NOT PENDRAL_E2E_SCR)
     get_target_property(suffix ${candidate} SUFFIX)
