@@ -58,16 +58,29 @@ UninstPage instfiles
 ; GetVersion, as the system documents it (Wine's win98 mode keeps NT traits that
 ; WinVer.nsh's IsNT reads, but reports this bit as the Windows 95 family does).
 Var Win95Family
-!macro FindFamily un
-  Function ${un}.onInit
-    System::Call 'kernel32::GetVersion() i .r0'
-    IntOp $Win95Family $0 >>> 31
-  FunctionEnd
+!macro FindFamily
+  System::Call 'kernel32::GetVersion() i .r0'
+  IntOp $Win95Family $0 >>> 31
 !macroend
-!insertmacro FindFamily ""
-!insertmacro FindFamily "un"
-
 !define IsNT `$Win95Family = 0`
+
+Function .onInit
+  !insertmacro FindFamily
+  ; The system folder is writable by administrators only on the NT family.
+  ${If} ${IsNT}
+    UserInfo::GetAccountType
+    Pop $0
+    ${If} $0 != "Admin"
+      MessageBox MB_ICONSTOP "Installing Pendral needs an administrator's rights: it goes into the system folder." /SD IDOK
+      SetErrorLevel 5 ; ERROR_ACCESS_DENIED
+      Quit
+    ${EndIf}
+  ${EndIf}
+FunctionEnd
+
+Function un.onInit
+  !insertmacro FindFamily
+FunctionEnd
 
 ; The 64-bit saver runs only on 64-bit Windows, which is always of the NT family.
 !macro IfSixtyFourBit
