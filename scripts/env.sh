@@ -31,7 +31,6 @@ pendral_need_packages() {
   command -v lintian >/dev/null || missing+=(lintian)
   command -v zip >/dev/null || missing+=(zip)
   command -v unzip >/dev/null || missing+=(unzip)
-  command -v xmllint >/dev/null || missing+=(libxml2-utils)
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     local sudo=""
