@@ -47,3 +47,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 include(CPack)
+
+# Hardening that Debian's own builds apply: checked buffer functions (which need an
+# optimised build), and relocations resolved and made read-only at start.
+target_compile_definitions(pendral PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:_FORTIFY_SOURCE=2>)
+target_link_options(pendral PRIVATE LINKER:-z,relro LINKER:-z,now)
