@@ -27,7 +27,8 @@ WindowShape PreviewShape(plat::Rect parentClient) {
 
 WindowShape FullScreenShape(plat::Rect desktop) {
     return {FULL_SCREEN_TITLE, msg::STYLE_POPUP | msg::STYLE_VISIBLE | msg::STYLE_CLIPSIBLINGS | msg::STYLE_CLIPCHILDREN,
-            msg::EXSTYLE_TOPMOST, desktop.left, desktop.top, desktop.right - desktop.left, desktop.bottom - desktop.top};
+            msg::EXSTYLE_TOPMOST, desktop.left, desktop.top, desktop.right - desktop.left,
+            desktop.bottom - desktop.top};
 }
 
 void FaultCleanup() { SetSaverRunning(0); }

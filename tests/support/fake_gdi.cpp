@@ -77,8 +77,6 @@ std::int32_t Get32(const std::uint8_t* p) {
                                      (static_cast<std::uint32_t>(p[3]) << 24));
 }
 
-std::int64_t Clamp(std::int64_t v, std::int64_t low, std::int64_t high) { return v < low ? low : v > high ? high : v; }
-
 // Puts what a copy takes from the 8-bit bottom-up picture (bits, info) on the
 // screen, as the system would: only pixels inside both the picture and the screen.
 void Show(const WindowCopy& c) {
@@ -88,16 +86,17 @@ void Show(const WindowCopy& c) {
     const std::int64_t stride = (pictureWidth + 3) & ~std::int64_t{3};
     // Column j of the copy is screen x + j and picture sourceX + j; row k is screen
     // y + k and picture row sourceY + height - 1 - k counted from the bottom.
-    const std::int64_t j0 = Clamp(std::max<std::int64_t>(-std::int64_t{c.x}, -std::int64_t{c.sourceX}), 0, c.width);
-    const std::int64_t j1 = Clamp(std::min<std::int64_t>(kShownWidth - std::int64_t{c.x}, pictureWidth - c.sourceX), j0, c.width);
+    const std::int64_t x = c.x, y = c.y, sourceX = c.sourceX;
     const std::int64_t bottomRow = std::int64_t{c.sourceY} + c.height - 1;
-    const std::int64_t k0 = Clamp(std::max<std::int64_t>(-std::int64_t{c.y}, bottomRow - (pictureHeight - 1)), 0, c.height);
-    const std::int64_t k1 = Clamp(std::min<std::int64_t>(kShownHeight - std::int64_t{c.y}, bottomRow + 1), k0, c.height);
+    const std::int64_t j0 = std::clamp<std::int64_t>(std::max(-x, -sourceX), 0, c.width);
+    const std::int64_t j1 = std::clamp<std::int64_t>(std::min(kShownWidth - x, pictureWidth - sourceX), j0, c.width);
+    const std::int64_t k0 = std::clamp<std::int64_t>(std::max(-y, bottomRow - (pictureHeight - 1)), 0, c.height);
+    const std::int64_t k1 = std::clamp<std::int64_t>(std::min(kShownHeight - y, bottomRow + 1), k0, c.height);
     for (std::int64_t k = k0; k < k1; ++k) {
-        const std::uint8_t* row = c.bits + (bottomRow - k) * stride + c.sourceX;
+        const std::uint8_t* row = c.bits + (bottomRow - k) * stride + sourceX;
         for (std::int64_t j = j0; j < j1; ++j) {
-            shown[c.y + k][c.x + j] = row[j];
-            shownAt[c.y + k][c.x + j] = true;
+            shown[y + k][x + j] = row[j];
+            shownAt[y + k][x + j] = true;
         }
     }
 }
