@@ -16,7 +16,8 @@ using InputContext = void*;
 // returns its length; 0 on failure, or the size needed when `size` is too small.
 std::uint32_t SystemDirectory(char* buffer, std::uint32_t size);
 
-// Loads a library by its path; null on failure.
+// Loads a library by its full path, and the libraries it depends on from its own
+// folder first; null on failure.
 Module LoadLibraryFile(const char* path);
 
 // A library that is already loaded, or null; never loads one.

@@ -15,13 +15,20 @@ add_library(e2e_password_cpl SHARED ${CMAKE_CURRENT_LIST_DIR}/stand_in/password_
 set_target_properties(e2e_password_cpl PROPERTIES PREFIX "" OUTPUT_NAME password SUFFIX ".cpl")
 add_library(e2e_mpr SHARED ${CMAKE_CURRENT_LIST_DIR}/stand_in/mpr.cpp)
 set_target_properties(e2e_mpr PROPERTIES PREFIX "" OUTPUT_NAME mpr SUFFIX ".dll")
-foreach(lib e2e_password_cpl e2e_mpr)
+# The verifier's stand-in imports this one, which the saver must find beside it.
+add_library(e2e_verifier_part SHARED ${CMAKE_CURRENT_LIST_DIR}/stand_in/verifier_part.cpp)
+set_target_properties(e2e_verifier_part PROPERTIES PREFIX "" OUTPUT_NAME pwdpart SUFFIX ".dll")
+target_link_libraries(e2e_password_cpl PRIVATE e2e_verifier_part)
+foreach(lib e2e_password_cpl e2e_mpr e2e_verifier_part)
   target_link_options(${lib} PRIVATE -Wl,--kill-at -static)
   target_compile_definitions(${lib} PRIVATE WIN32_LEAN_AND_MEAN)
   target_link_libraries(${lib} PRIVATE user32)
 endforeach()
 
 # The saver under test: the project's own target, or a file given with -DPENDRAL_E2E_SCR=<path>.
+if(PENDRAL_PRODUCT_DIR AND NOT PENDRAL_E2E_SCR)
+  set(PENDRAL_E2E_SCR ${PENDRAL_SCR_DIR}/pendral.scr)
+endif()
 foreach(candidate pendral_scr pendral)
   if(TARGET ${candidate} AND NOT PENDRAL_E2E_SCR)
     get_target_property(suffix ${candidate} SUFFIX)
@@ -37,6 +44,7 @@ if(PENDRAL_E2E_SCR)
   add_test(NAME e2e-prefixes
            COMMAND ${CMAKE_COMMAND} -DPREFIX_ROOT=${root}
                    -DPASSWORD_CPL=$<TARGET_FILE:e2e_password_cpl> -DMPR_DLL=$<TARGET_FILE:e2e_mpr>
+                   -DVERIFIER_PART=$<TARGET_FILE:e2e_verifier_part>
                    -P ${CMAKE_CURRENT_LIST_DIR}/prefixes.cmake)
   set_tests_properties(e2e-prefixes PROPERTIES FIXTURES_SETUP e2e_wine TIMEOUT 300
                        RESOURCE_LOCK e2e_display)

@@ -1,7 +1,7 @@
 # Makes the suite's two Wine prefixes afresh, so that every run starts from a known
 # state: "nt" (the default Windows version) and "win98" (the Windows 95 family), each
 # with the stand-in libraries in the system directory of 32-bit programs.
-#   cmake -DPREFIX_ROOT=<dir> -DPASSWORD_CPL=<file> -DMPR_DLL=<file> -P prefixes.cmake
+#   cmake -DPREFIX_ROOT=<dir> -DPASSWORD_CPL=<file> -DMPR_DLL=<file> -DVERIFIER_PART=<file> -P prefixes.cmake
 # With -DSTOP=ON it only stops the prefixes' Wine servers (the suite's clean-up).
 foreach(name PREFIX_ROOT)
   if(NOT DEFINED ${name})
@@ -30,7 +30,7 @@ if(STOP)
   return()
 endif()
 
-foreach(name PASSWORD_CPL MPR_DLL)
+foreach(name PASSWORD_CPL MPR_DLL VERIFIER_PART)
   if(NOT EXISTS "${${name}}")
     message(FATAL_ERROR "${name} (${${name}}) does not exist")
   endif()
@@ -74,5 +74,6 @@ foreach(prefix ${nt} ${win98})
   endif()
   file(COPY_FILE ${PASSWORD_CPL} ${system}/password.cpl)
   file(COPY_FILE ${MPR_DLL} ${system}/mpr.dll)
+  file(COPY_FILE ${VERIFIER_PART} ${system}/pwdpart.dll)
 endforeach()
 message(STATUS "prefixes ready under ${PREFIX_ROOT}")

@@ -172,14 +172,15 @@ TEST_F(Win95, PasswordChangeAsksTheProviderWithTheGivenOrForegroundWindow) {
 }
 
 TEST_F(Win95, LibrariesComeOnlyFromTheSystemDirectory) {
-    // Copies of both stand-ins beside the program and in its current directory.
+    // Copies of the stand-ins, and of the library the verifier imports, beside the
+    // program and in its current directory.
     std::string folder = WorkDir() + "\\planted";
     std::string current = folder + "\\current";
     CreateDirectoryA(folder.c_str(), nullptr);
     CreateDirectoryA(current.c_str(), nullptr);
     std::string program = folder + "\\pendral.scr";
     ASSERT_TRUE(CopyFileA(SaverPath().c_str(), program.c_str(), FALSE));
-    for (const char* library : {"password.cpl", "mpr.dll", "PASSWORD.CPL", "MPR.DLL"}) {
+    for (const char* library : {"password.cpl", "mpr.dll", "PASSWORD.CPL", "MPR.DLL", "pwdpart.dll"}) {
         std::string from = SystemDir() + "\\" + library;
         CopyFileA(from.c_str(), (folder + "\\" + library).c_str(), FALSE);
         CopyFileA(from.c_str(), (current + "\\" + library).c_str(), FALSE);
@@ -201,7 +202,8 @@ TEST_F(Win95, LibrariesComeOnlyFromTheSystemDirectory) {
 
     EXPECT_EQ(CountLogLines("load password.cpl by pendral.scr" + fromSystem), 1);
     EXPECT_EQ(CountLogLines("load mpr.dll by pendral.scr" + fromSystem), 1);
-    EXPECT_EQ(CountLogLines("load "), 2) << "a library came from elsewhere";
+    EXPECT_EQ(CountLogLines("load pwdpart.dll by pendral.scr" + fromSystem), 1) << "the verifier's own import";
+    EXPECT_EQ(CountLogLines("load "), 3) << "a library came from elsewhere";
 }
 
 }  // namespace

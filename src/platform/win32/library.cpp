@@ -16,7 +16,11 @@ namespace plat {
 
 std::uint32_t SystemDirectory(char* buffer, std::uint32_t size) { return GetSystemDirectoryA(buffer, size); }
 
-Module LoadLibraryFile(const char* path) { return reinterpret_cast<Module>(LoadLibraryA(path)); }
+// The libraries that this one depends on are searched for in its own folder first,
+// not in the program's folder or the current one.
+Module LoadLibraryFile(const char* path) {
+    return reinterpret_cast<Module>(LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH));
+}
 
 Module FindLoadedModule(const char* name) { return reinterpret_cast<Module>(GetModuleHandleA(name)); }
 

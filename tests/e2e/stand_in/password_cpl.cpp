@@ -2,6 +2,9 @@
 // window it was given and answers what the driver asked for.
 #include "stand_in.h"
 
+// Imported, so that the system loads pwdpart.dll with this library.
+extern "C" __declspec(dllimport) int StandInVerifierPart();
+
 extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
     char line[96];
     std::snprintf(line, sizeof line, "VerifyScreenSavePwd(%lu)",
@@ -15,6 +18,6 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
 }
 
 BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) stand_in::LogLoad("password.cpl", self);
+    if (reason == DLL_PROCESS_ATTACH && StandInVerifierPart()) stand_in::LogLoad("password.cpl", self);
     return TRUE;
 }
