@@ -22,6 +22,7 @@ pendral_need_packages() {
   command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || missing+=(imagemagick)
   command -v xwd >/dev/null || missing+=(x11-apps)
   command -v xdotool >/dev/null || missing+=(xdotool)
+  command -v xscreensaver-command >/dev/null || missing+=(xscreensaver)
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     local sudo=""
