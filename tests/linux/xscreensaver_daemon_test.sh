@@ -100,16 +100,20 @@ if [ "$(id -u)" -eq 0 ]; then
   useradd -M -N -g nogroup -d "$home" -s /bin/sh "$user" || { user=""; fail "useradd failed"; }
   chown -R "$user" "$home"
   as_user=(setpriv --reuid="$user" --regid=nogroup --clear-groups)
+  # The daemon's session gets an init process of its own, which reaps what
+  # the daemon orphans (it stops its graphics helper without waiting for the
+  # saver), promptly, as a desktop's init does; this machine's PID 1 reaps late.
+  session=(unshare --pid --fork --kill-child)
+  "${session[@]}" true 2>/dev/null || session=()
   say "created user $user"
 else
   user=$(id -un)
   as_user=()
+  session=()
 fi
 # Every command runs in the same clean environment as the daemon.
-run_as_user() {
-  "${as_user[@]}" env -i HOME="$home" USER="$user" LOGNAME="$user" DISPLAY="$DISPLAY" \
-    PATH=/usr/local/bin:/usr/bin:/bin "$@"
-}
+user_env=(env -i HOME="$home" USER="$user" LOGNAME="$user" DISPLAY="$DISPLAY" PATH=/usr/local/bin:/usr/bin:/bin)
+run_as_user() { "${as_user[@]}" "${user_env[@]}" "$@"; }
 
 # No splash, no lock, no fade, no power saving, no own timeout: only the
 # commands below blank and unblank the screen, with the one saver.
@@ -131,7 +135,8 @@ programs:	"Saver under test" $home/bin/$name ${saver_args[*]} \n
 EOF
 [ -n "${as_user[*]}" ] && chown "$user" "$home/.xscreensaver"
 
-run_as_user xscreensaver -no-splash -verbose >"$work/daemon.log" 2>&1 &
+"${session[@]}" "${as_user[@]}" "${user_env[@]}" bash -c 'xscreensaver -no-splash -verbose & wait' \
+  >"$work/daemon.log" 2>&1 &
 daemon_pid=$!
 wait_for 15 run_as_user xscreensaver-command -time >/dev/null 2>&1 || fail "the daemon does not answer"
 say "daemon running (pid $daemon_pid)"
@@ -167,4 +172,5 @@ run_as_user xscreensaver-command -deactivate >/dev/null 2>&1 || fail "xscreensav
 wait_for 10 bash -c "! pgrep -u '$user' -x '$name' >/dev/null" || fail "$name is still there after -deactivate"
 say "$name ended, no process left"
 kill -0 "$daemon_pid" 2>/dev/null || fail "the daemon ended"
+grep -E "pid|kill|exit|termin" "$work/daemon.log" | tail -n 20
 echo "PASS"
