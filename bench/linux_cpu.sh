@@ -63,7 +63,7 @@ for i in 0 1; do
   read -r xpid display < <(start_xvfb "$i") || exit 1
   pids+=("$xpid")
   xvfb[$i]=$xpid
-  DISPLAY=$display ${commands[$i]} >"$work/out.$i" 2>&1 &
+  env -u XSCREENSAVER_WINDOW DISPLAY=$display ${commands[$i]} >"$work/out.$i" 2>&1 &
   program[$i]=$!
   pids+=("${program[$i]}")
 done
