@@ -5,7 +5,7 @@
 #include <initializer_list>
 
 #include "gfx/packed_dib.h"
-#include "platform/gdi.h"
+#include "platform/drawing.h"
 
 namespace {
 
@@ -101,9 +101,18 @@ void ReadSystemColours(plat::PaletteEntry (&entries)[kColours]) {
 
 }  // namespace
 
-IndexedImage::~IndexedImage() {
+IndexedImage::~IndexedImage() { Clear(); }
+
+void IndexedImage::Clear() {
     if (palette) plat::DestroyPalette(palette);
     std::free(ownedHeader);
+    palette = nullptr;
+    ownedHeader = nullptr;
+    header = nullptr;
+    bits = nullptr;
+    info = nullptr;
+    width = 0;
+    height = 0;
 }
 
 void IndexedImage::LoadFromBitmap(const char* name) {

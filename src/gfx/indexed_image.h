@@ -17,6 +17,9 @@ public:
     IndexedImage(const IndexedImage&) = delete;
     IndexedImage& operator=(const IndexedImage&) = delete;
 
+    // Deletes what the image owns (palette, header block) and leaves it empty.
+    void Clear();
+
     // Loads the 8-bit picture of that name (file first, then built-in). Any other
     // kind of picture, or none, leaves the image empty (null header).
     void LoadFromBitmap(const char* name);

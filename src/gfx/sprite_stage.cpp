@@ -4,7 +4,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/gdi.h"
+#include "platform/drawing.h"
 
 namespace {
 
@@ -78,14 +78,25 @@ void Sprite::EraseFrom(IndexedImage* backBuffer) const {
 
 SpriteStage::SpriteStage() = default;
 
-SpriteStage::~SpriteStage() {
+SpriteStage::~SpriteStage() { Release(); }
+
+void SpriteStage::Release() {
     if (memoryDc && backBufferBitmap) plat::SelectDcBitmap(memoryDc, previousBitmap);
     if (backBufferBitmap) plat::DestroyBitmap(backBufferBitmap);
     if (memoryDc) plat::DeleteMemoryDc(memoryDc);
     delete[] sprites;
     delete[] patterns;
     delete[] images;
-    // backBuffer, a member, is destroyed last and deletes the palette.
+    // The back buffer goes last: it deletes the palette.
+    backBuffer.Clear();
+    sprites = nullptr;
+    patterns = nullptr;
+    images = nullptr;
+    backBufferBitmap = nullptr;
+    memoryDc = nullptr;
+    previousBitmap = nullptr;
+    spriteCount = patternCount = imageCount = 0;
+    width = height = 0;
 }
 
 void SpriteStage::Setup(plat::Window window, std::int32_t spriteTotal, std::int32_t patternTotal,

@@ -59,6 +59,11 @@ public:
     // sprites and patterns. Does nothing on a stage that is already set up.
     void Setup(plat::Window window, std::int32_t spriteCount, std::int32_t patternCount,
                std::int32_t imageCount, std::int32_t width, std::int32_t height);
+    // Gives back the back buffer, palette, sprites, patterns and images, leaving the
+    // stage as a new one, ready for another Setup. The picture blocks themselves
+    // live on (see packed_dib.h).
+    void Release();
+
     void SetPattern(std::int32_t patternIndex, std::int32_t imageIndex, std::int32_t centreX,
                     std::int32_t centreY);
     void SetSpriteSize(std::int32_t spriteIndex, std::int32_t width, std::int32_t height);

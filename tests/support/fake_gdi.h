@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "platform/gdi.h"
+#include "platform/drawing.h"
 #include "platform/types.h"
 
 namespace fake {

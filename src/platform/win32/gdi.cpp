@@ -1,4 +1,4 @@
-#include "platform/gdi.h"
+#include "platform/drawing.h"
 
 #include <windows.h>
 

@@ -1,0 +1,248 @@
+// Pendral on Linux: the X11 front end.
+//
+// Platform:     X11 through Xlib, with the MIT-SHM extension where the display
+//               offers it. Runs as an XScreenSaver hack (-root, -window-id,
+//               XSCREENSAVER_WINDOW) or in a window of its own.
+// Implements:   drawing.h, file.h, clock.h and bitmap_resource.h of the platform
+//               boundary: what the animation needs. Settings come from options
+//               (app/saver_options.h), not from CONTROL.INI; there is no settings
+//               dialog, no password and no preview mode (XScreenSaver does those).
+// Limitations:  TrueColor visuals of depth 16, 24 or 32 only; one screen; the field
+//               is set up again, with a new scatter, whenever the window's size
+//               changes; a window it is given is drawn over, never restored.
+// Improvements: XInput-free, so input in its own window is Escape, q and the
+//               close button only; Xinerama or RandR could give one field per
+//               monitor; a 20 ms timer that sleeps through invisible periods.
+// Dependencies: libX11, libXext (MIT-SHM), the C library; nothing else.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <poll.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "app/animation.h"
+#include "app/saver_options.h"
+#include "platform/x11/surface.h"
+#include "sim/random.h"
+
+#ifndef PENDRAL_VERSION
+#define PENDRAL_VERSION "unknown"
+#endif
+
+namespace {
+
+volatile std::sig_atomic_t stopRequested = 0;
+
+void RequestStop(int) { stopRequested = 1; }
+
+int RecordError(Display*, XErrorEvent*) {
+    ++plat::x11::xErrorCount;
+    return 0;
+}
+
+std::uint64_t NowMs() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+// SIGTERM and SIGINT only set a flag; the wait for the next tick is cut short by
+// them (no SA_RESTART), so the loop ends within moments.
+void CatchStopSignals() {
+    struct sigaction action{};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+struct Run {
+    plat::WindowObject surface;
+    bool ownWindow = false;
+    Atom deleteWindow = None;
+};
+
+::Window MakeOwnWindow(Run* run) {
+    Display* d = run->surface.display;
+    const int screen = DefaultScreen(d);
+    XSetWindowAttributes attributes{};
+    attributes.background_pixel = BlackPixel(d, screen);
+    attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
+    ::Window w = XCreateWindow(d, RootWindow(d, screen), 0, 0, 1024, 768, 0, CopyFromParent, InputOutput,
+                               CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    XStoreName(d, w, "Pendral");
+    XClassHint hint{const_cast<char*>("pendral"), const_cast<char*>("Pendral")};
+    XSetClassHint(d, w, &hint);
+    run->deleteWindow = XInternAtom(d, "WM_DELETE_WINDOW", False);
+    XSetWMProtocols(d, w, &run->deleteWindow, 1);
+    XMapWindow(d, w);
+    run->ownWindow = true;
+    return w;
+}
+
+bool SetUp(Run* run, std::int32_t width, std::int32_t height) {
+    if (!plat::x11::OpenSurface(&run->surface, width, height)) return false;
+    clientWidth = run->surface.width;
+    clientHeight = run->surface.height;
+    SetUpScene(&run->surface);
+    return true;
+}
+
+void TearDown(Run* run) {
+    ReleaseScene();
+    plat::x11::CloseSurface(&run->surface);
+}
+
+enum class Outcome { Continue, Stop };
+
+Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::int32_t* newHeight) {
+    switch (event.type) {
+        case ConfigureNotify:
+            *newWidth = event.xconfigure.width;
+            *newHeight = event.xconfigure.height;
+            break;
+        case Expose:
+            plat::x11::RepaintSurface(&run->surface, event.xexpose.x, event.xexpose.y, event.xexpose.width,
+                                      event.xexpose.height);
+            break;
+        case DestroyNotify:
+            if (event.xdestroywindow.window == run->surface.xid) return Outcome::Stop;
+            break;
+        case KeyPress: {
+            if (!run->ownWindow) break;
+            XKeyEvent key = event.xkey;
+            const KeySym sym = XLookupKeysym(&key, 0);
+            if (sym == XK_Escape || sym == XK_q || sym == XK_Q) return Outcome::Stop;
+            break;
+        }
+        case ClientMessage:
+            if (run->ownWindow && static_cast<Atom>(event.xclient.data.l[0]) == run->deleteWindow)
+                return Outcome::Stop;
+            break;
+        default:
+            break;
+    }
+    return Outcome::Continue;
+}
+
+// Ticks every 20 ms until a signal, a key, the close button or the window's end.
+// A late tick is not caught up: the next one comes 20 ms after it.
+int EventLoop(Run* run) {
+    Display* d = run->surface.display;
+    std::uint64_t nextTick = NowMs() + TICK_INTERVAL_MS;
+    while (!stopRequested) {
+        std::int32_t width = run->surface.width, height = run->surface.height;
+        while (XPending(d)) {
+            XEvent event;
+            XNextEvent(d, &event);
+            if (HandleEvent(run, event, &width, &height) == Outcome::Stop) return 0;
+        }
+        if (width != run->surface.width || height != run->surface.height) {
+            TearDown(run);
+            if (!SetUp(run, width, height)) return 1;
+        }
+        const std::uint64_t now = NowMs();
+        if (now >= nextTick) {
+            AdvanceFrame(&run->surface);
+            nextTick = nextTick + TICK_INTERVAL_MS > now ? nextTick + TICK_INTERVAL_MS : now + TICK_INTERVAL_MS;
+            continue;
+        }
+        pollfd connection{ConnectionNumber(d), POLLIN, 0};
+        poll(&connection, 1, static_cast<int>(nextTick - now));
+    }
+    return 0;
+}
+
+// The window to draw on: -window-id, then XSCREENSAVER_WINDOW (the daemon's
+// window is the hack's root, so -root with it set draws there too), then -root,
+// else a window of its own (0 here).
+bool ChooseTarget(const SaverOptions& options, Display* d, ::Window* target) {
+    if (options.target == SaverOptions::Target::WindowId) {
+        *target = options.windowId;
+        return true;
+    }
+    const char* given = std::getenv("XSCREENSAVER_WINDOW");
+    if (given && given[0] != '\0') {
+        std::uint32_t id = 0;
+        if (!ParseWindowId(given, &id)) {
+            std::fprintf(stderr, "pendral: XSCREENSAVER_WINDOW is not a window id: %s\n", given);
+            return false;
+        }
+        *target = id;
+        return true;
+    }
+    *target = options.target == SaverOptions::Target::Root ? DefaultRootWindow(d) : 0;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SaverOptions options;
+    char error[200];
+    if (!ParseSaverOptions(argc, argv, &options, error, sizeof error)) {
+        std::fprintf(stderr, "pendral: %s\n", error);
+        return 1;
+    }
+    if (options.action == SaverOptions::Action::Help) {
+        std::fputs(SaverOptionsHelp(), stdout);
+        return 0;
+    }
+    if (options.action == SaverOptions::Action::Version) {
+        std::printf("pendral %s\n", PENDRAL_VERSION);
+        return 0;
+    }
+    CatchStopSignals();
+
+    Display* d = XOpenDisplay(nullptr);
+    if (!d) {
+        const char* name = std::getenv("DISPLAY");
+        std::fprintf(stderr, "pendral: cannot open display %s\n", name ? name : "(DISPLAY is not set)");
+        return 1;
+    }
+    XSetErrorHandler(RecordError);
+    Run run;
+    run.surface.display = d;
+    ::Window target = 0;
+    if (!ChooseTarget(options, d, &target)) {
+        XCloseDisplay(d);
+        return 1;
+    }
+
+    int status = 1;
+    XWindowAttributes attributes{};
+    if (target == 0) {
+        const int screen = DefaultScreen(d);
+        if (!plat::x11::SupportedVisual(DefaultVisual(d, screen), DefaultDepth(d, screen))) {
+            std::fprintf(stderr, "pendral: the display's visual is not TrueColor of depth 16, 24 or 32\n");
+            XCloseDisplay(d);
+            return 1;
+        }
+        target = MakeOwnWindow(&run);
+    } else {
+        XSelectInput(d, target, StructureNotifyMask | ExposureMask);
+    }
+    if (!XGetWindowAttributes(d, target, &attributes)) {
+        std::fprintf(stderr, "pendral: there is no window 0x%lx\n", target);
+    } else if (!plat::x11::SupportedVisual(attributes.visual, attributes.depth)) {
+        std::fprintf(stderr, "pendral: window 0x%lx is not TrueColor of depth 16, 24 or 32 (depth %d)\n", target,
+                     attributes.depth);
+    } else {
+        run.surface.xid = target;
+        run.surface.visual = attributes.visual;
+        run.surface.depth = attributes.depth;
+        ApplySaverOptions(options);
+        plat::x11::SetFileFolder(options.spritesFolder);
+        SeedRandom();
+        if (SetUp(&run, attributes.width, attributes.height)) status = EventLoop(&run);
+        TearDown(&run);
+    }
+    if (run.ownWindow) XDestroyWindow(d, target);
+    XCloseDisplay(d);
+    return status;
+}
