@@ -7,7 +7,8 @@
 #
 # The daemon refuses to run as root, so as root the test creates a throw-away
 # user with a home of its own and runs the daemon as that user; otherwise it
-# runs the daemon as the current user. A trap stops every process the test
+# runs the daemon as the current user. With PENDRAL_SHOTS_DIR set, the two
+# screenshots are kept there. A trap stops every process the test
 # started and removes the user and the files whatever happens.
 set -uo pipefail
 
@@ -57,6 +58,11 @@ cleanup() {
       sleep 0.1
     done
     id "$user" >/dev/null 2>&1 && echo "warning: could not remove user $user"
+  fi
+  if [ -n "${PENDRAL_SHOTS_DIR:-}" ]; then
+    for shot in first second; do
+      [ -f "$work/$shot.png" ] && cp "$work/$shot.png" "$PENDRAL_SHOTS_DIR/xscreensaver-$shot.png"
+    done
   fi
   rm -rf "$work"
 }
