@@ -10,8 +10,9 @@ namespace plat {
 enum class SeekOrigin { Start, Current };
 
 // Opens the file `name` for reading; null when no file opens. A bare name is
-// looked for in the system's standard places (on Windows: the current folder,
-// the program's folder, the system folders and the PATH).
+// looked for in the platform's places for pictures (on Windows: the current
+// folder, the program's folder, the system folders and the PATH; on X11: the
+// folder of the -sprites option, as given and with ".bmp" added, else nowhere).
 File OpenFileForReading(const char* name);
 
 // Moves the read position by `offset` from the start or from the current position

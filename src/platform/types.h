@@ -1,10 +1,12 @@
 // The platform boundary's vocabulary: opaque handles and plain value types.
 //
-// The core never includes <windows.h>. It talks to the system through the free
-// functions declared in the other headers of this folder; each has one real
-// implementation in win32/ and one recording double in tests/support/, chosen
-// at link time. Handles are opaque pointers that the implementation converts to
-// and from the system's own handles.
+// The core never includes a system header. It talks to the system through the
+// free functions declared in the other headers of this folder, which are the list
+// of what a platform provides: win32/ implements all of them (pendral.scr), x11/
+// the part the animation uses (drawing, files, clock, built-in bitmaps), and
+// tests/support/ is the recording double; one is chosen at link time. Handles are
+// opaque pointers that each implementation defines or converts to and from the
+// system's own handles.
 #pragma once
 
 #include <cstdint>

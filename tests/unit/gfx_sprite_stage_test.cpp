@@ -226,6 +226,26 @@ TEST_F(SpriteStageTest, SecondSetupChangesNothing) {
     EXPECT_EQ(stage.BackBuffer().width, 200);
 }
 
+TEST_F(SpriteStageTest, ReleaseGivesEverythingBackAndAllowsASetupAtANewSize) {
+    SpriteStage stage;
+    SetUpLikeTheSaver(stage, 5, 200, 100);
+    stage.Release();
+    EXPECT_EQ(fake::Gdi().memoryDcsLive, 0);
+    EXPECT_EQ(fake::Gdi().bitmapsLive, 0);
+    EXPECT_EQ(fake::Gdi().palettesLive, 0);
+    EXPECT_EQ(stage.SpriteCount(), 0);
+    EXPECT_EQ(stage.BackBuffer().bits, nullptr);
+
+    SetUpLikeTheSaver(stage, 7, 300, 120);
+    EXPECT_EQ(stage.SpriteCount(), 7);
+    EXPECT_EQ(stage.BackBuffer().width, 300);
+    EXPECT_EQ(stage.BackBuffer().height, 120);
+    fake::ClearWindowCopies();
+    stage.Render(kWindow);
+    EXPECT_EQ(fake::Gdi().windowCopyCount, 7u);
+    EXPECT_TRUE(AllBlack(stage));
+}
+
 TEST_F(SpriteStageTest, BadIndicesAreIgnoredAndUnknownPatternsMeanPatternZero) {
     SpriteStage stage;
     SetUpLikeTheSaver(stage, 3, 200, 100);

@@ -189,6 +189,7 @@ void CloseSurface(WindowObject* s) {
     }
     s->image = nullptr;
     s->usingShm = false;
+    s->windowDc.selectedPalette = nullptr;  // the scene's palette is gone with it
     if (s->gc) XFreeGC(s->display, s->gc);
     s->gc = nullptr;
 }

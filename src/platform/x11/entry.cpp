@@ -1,19 +1,21 @@
 // Pendral on Linux: the X11 front end.
 //
 // Platform:     X11 through Xlib, with the MIT-SHM extension where the display
-//               offers it. Runs as an XScreenSaver hack (-root, -window-id,
-//               XSCREENSAVER_WINDOW) or in a window of its own.
-// Implements:   drawing.h, file.h, clock.h and bitmap_resource.h of the platform
-//               boundary: what the animation needs. Settings come from options
-//               (app/saver_options.h), not from CONTROL.INI; there is no settings
-//               dialog, no password and no preview mode (XScreenSaver does those).
-// Limitations:  TrueColor visuals of depth 16, 24 or 32 only; one screen; the field
-//               is set up again, with a new scatter, whenever the window's size
-//               changes; a window it is given is drawn over, never restored.
-// Improvements: XInput-free, so input in its own window is Escape, q and the
-//               close button only; Xinerama or RandR could give one field per
-//               monitor; a 20 ms timer that sleeps through invisible periods.
-// Dependencies: libX11, libXext (MIT-SHM), the C library; nothing else.
+//               allows it (plain XPutImage otherwise, e.g. a remote display). Runs
+//               as an XScreenSaver hack (-root, -window-id, XSCREENSAVER_WINDOW) or
+//               in a 1024x768 window of its own.
+// Provides:     drawing.h, file.h, clock.h and bitmap_resource.h of the platform
+//               boundary, which is what the animation uses; the window, the event
+//               loop and the 20 ms tick live here. Settings come from options
+//               (app/saver_options.h) instead of CONTROL.INI.
+// Limitations:  TrueColor visuals of depth 16, 24 or 32 only; one screen, one field
+//               over all monitors; a change of window size sets the field up again
+//               with a new scatter; no settings dialog, password or preview mode
+//               (XScreenSaver has its own).
+// Improvements: one field per monitor (Xinerama/RandR); no drawing while the
+//               window is fully covered (VisibilityNotify); keeping the bodies
+//               when only the window's size changes.
+// Dependencies: libX11, libXext, the C and C++ runtimes.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -1,0 +1,513 @@
+// The native saver as a black box on X servers: it is started as its own process,
+// its pixels are read back from the server, it is ended by signals and input, and
+// its exit status, its error line and the windows it made are checked.
+// GoogleTest before Xlib, whose macros (None, Bool, Status) would clash with it.
+#include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Generous: the sanitizer build on a busy two-core machine is slow to start.
+constexpr auto kPatience = 20s;
+
+bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit = kPatience) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        if (condition()) return true;
+        std::this_thread::sleep_for(50ms);
+    }
+    return condition();
+}
+
+// One run of the saver, its standard error going to a file.
+class Saver {
+public:
+    Saver(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+          const char* display = nullptr) {
+        errPath_ = "/tmp/pendral-x11-test-" + std::to_string(getpid()) + "-" + std::to_string(counter_++) + ".err";
+        std::vector<std::string> argStrings{PENDRAL_BINARY};
+        argStrings.insert(argStrings.end(), args.begin(), args.end());
+        std::vector<std::string> envStrings;
+        for (char** e = environ; *e; ++e) {
+            const std::string entry = *e;
+            if (entry.rfind("XSCREENSAVER_WINDOW=", 0) == 0) continue;
+            if (display && entry.rfind("DISPLAY=", 0) == 0) continue;
+            envStrings.push_back(entry);
+        }
+        if (display) envStrings.push_back(std::string("DISPLAY=") + display);
+        envStrings.insert(envStrings.end(), env.begin(), env.end());
+        std::vector<char*> argv, envp;
+        for (auto& s : argStrings) argv.push_back(s.data());
+        for (auto& s : envStrings) envp.push_back(s.data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 1, (errPath_ + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (posix_spawn(&pid_, PENDRAL_BINARY, &actions, nullptr, argv.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawn_file_actions_destroy(&actions);
+    }
+
+    ~Saver() {
+        if (pid_ > 0 && status_ < 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        std::remove(errPath_.c_str());
+        std::remove((errPath_ + ".out").c_str());
+    }
+
+    pid_t Pid() const { return pid_; }
+    bool Running() { return pid_ > 0 && Exit(0ms) < 0; }
+
+    // The exit status once it ended within `limit`; -1 while it runs, -2 for a
+    // death by signal.
+    int Exit(std::chrono::milliseconds limit = kPatience) {
+        if (status_ >= 0 || pid_ <= 0) return status_;
+        WaitFor(
+            [&] {
+                int raw = 0;
+                if (waitpid(pid_, &raw, WNOHANG) != pid_) return false;
+                status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : 1000;
+                return true;
+            },
+            limit);
+        return status_ == 1000 ? -2 : status_;
+    }
+
+    int EndWith(int signal) {
+        kill(pid_, signal);
+        return Exit();
+    }
+
+    std::string Errors() const { return Read(errPath_); }
+    std::string Output() const { return Read(errPath_ + ".out"); }
+
+    // Shared memory segments that the process made and that still exist.
+    int SharedSegments() const {
+        std::ifstream in("/proc/sysvipc/shm");
+        std::string line;
+        std::getline(in, line);  // the column names
+        int found = 0;
+        while (std::getline(in, line)) {
+            std::istringstream fields(line);
+            long long key, id, perms, size, creator;
+            if (fields >> key >> id >> perms >> size >> creator && creator == pid_) ++found;
+        }
+        return found;
+    }
+
+private:
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path);
+        std::stringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    static inline int counter_ = 0;
+    std::string errPath_;
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+struct Colours {
+    long green = 0, red = 0, blue = 0, other = 0;
+    std::vector<unsigned long> pixels;
+};
+
+int ChannelOf(unsigned long pixel, unsigned long mask) {
+    if (mask == 0) return 0;
+    const int shift = __builtin_ctzl(mask);
+    const int bits = __builtin_popcountl(mask);
+    const unsigned long v = (pixel & mask) >> shift;
+    return bits >= 8 ? static_cast<int>(v >> (bits - 8)) : static_cast<int>(v << (8 - bits));
+}
+
+// What the server shows in the rectangle of `window`.
+Colours Look(Display* d, Window window, int x, int y, int w, int h) {
+    Colours c;
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, window, &a);
+    XImage* image = XGetImage(d, window, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h), AllPlanes, ZPixmap);
+    if (!image) return c;
+    for (int py = 0; py < h; ++py)
+        for (int px = 0; px < w; ++px) {
+            const unsigned long p = XGetPixel(image, px, py);
+            c.pixels.push_back(p);
+            const int r = ChannelOf(p, a.visual->red_mask), g = ChannelOf(p, a.visual->green_mask),
+                      b = ChannelOf(p, a.visual->blue_mask);
+            if (g > 80 && g > 2 * r && g > 2 * b) ++c.green;
+            else if (r > 80 && r > 2 * g && r > 2 * b) ++c.red;
+            else if (b > 80 && b > 2 * r && b > 2 * g) ++c.blue;
+            else if (r + g + b > 60) ++c.other;
+        }
+    XDestroyImage(image);
+    return c;
+}
+
+Colours LookAll(Display* d, Window window) {
+    XWindowAttributes a{};
+    XGetWindowAttributes(d, window, &a);
+    return Look(d, window, 0, 0, a.width, a.height);
+}
+
+std::string Hex(Window w) {
+    char text[32];
+    std::snprintf(text, sizeof text, "0x%lx", w);
+    return text;
+}
+
+// A connection to the display that scripts/test started.
+class OnDisplay : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "no DISPLAY";
+        // One connection for every test: while it is open the server never resets.
+        static Display* shared = nullptr;
+        if (!shared) WaitFor([&] { return (shared = XOpenDisplay(nullptr)) != nullptr; }, 10s);
+        d_ = shared;
+        ASSERT_NE(d_, nullptr);
+        root_ = DefaultRootWindow(d_);
+        Clear(root_);
+    }
+    void Clear(Window w) {
+        XSetWindowBackground(d_, w, BlackPixel(d_, DefaultScreen(d_)));
+        XClearWindow(d_, w);
+        XSync(d_, False);
+    }
+
+    // A mapped child of the root; of the ARGB visual (depth 32) when `argb`.
+    Window MakeWindow(int width, int height, bool argb = false) {
+        XSetWindowAttributes a{};
+        unsigned long mask = CWBackPixel;
+        int depth = CopyFromParent;
+        Visual* visual = CopyFromParent;
+        XVisualInfo info{};
+        if (argb) {
+            if (!XMatchVisualInfo(d_, DefaultScreen(d_), 32, TrueColor, &info)) return 0;
+            visual = info.visual;
+            depth = 32;
+            a.colormap = XCreateColormap(d_, root_, visual, AllocNone);
+            a.border_pixel = 0;
+            mask |= CWColormap | CWBorderPixel;
+        }
+        a.background_pixel = argb ? 0xFFFFFFFFul : WhitePixel(d_, DefaultScreen(d_));
+        Window w = XCreateWindow(d_, root_, 10, 10, static_cast<unsigned>(width), static_cast<unsigned>(height), 0,
+                                 depth, InputOutput, visual, mask, &a);
+        XMapWindow(d_, w);
+        XSync(d_, False);
+        return w;
+    }
+
+    // Waits until the window shows discs of the saver, then shows that they move.
+    void ExpectMovingDiscs(Window w) {
+        Colours first;
+        ASSERT_TRUE(WaitFor([&] { return (first = LookAll(d_, w)).green > 500; })) << "no green discs";
+        ASSERT_TRUE(WaitFor([&] { return LookAll(d_, w).pixels != first.pixels; }, 5s)) << "the discs stand still";
+    }
+
+    Display* d_ = nullptr;
+    Window root_ = 0;
+};
+
+TEST_F(OnDisplay, RootWindowGreenDiscsMoveOnBlackAndSigtermEndsWithZeroLeavingNoMemory) {
+    Saver saver({"-root", "-count", "30"});
+    ExpectMovingDiscs(root_);
+    const Colours c = LookAll(d_, root_);
+    EXPECT_EQ(c.red, 0);
+    EXPECT_EQ(c.blue, 0);
+    EXPECT_LT(c.green + c.other, static_cast<long>(c.pixels.size()) / 4) << "mostly black";
+    EXPECT_EQ(saver.SharedSegments(), 1) << "the image goes through shared memory";
+    EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+    EXPECT_TRUE(WaitFor([&] { return saver.SharedSegments() == 0; }, 5s));
+    EXPECT_EQ(saver.Errors(), "");
+}
+
+TEST_F(OnDisplay, GivenArgbWindowRedAndBlueDiscsOpaqueInsideAndSigintEndsWithZero) {
+    const Window w = MakeWindow(320, 240, true);
+    ASSERT_NE(w, 0u) << "the server offers no depth-32 visual";
+    Saver saver({"--window-id", Hex(w), "-red", "--blue", "-count", "6"});
+    ExpectMovingDiscs(w);
+    Colours c;
+    ASSERT_TRUE(WaitFor([&] {
+        c = LookAll(d_, w);
+        return c.red > 300 && c.blue > 300;
+    }));
+    EXPECT_EQ(std::count_if(c.pixels.begin(), c.pixels.end(), [](unsigned long p) { return (p >> 24) != 0xFF; }), 0)
+        << "every pixel, the black ones too, is opaque";
+    const Colours outside = Look(d_, root_, 400, 300, 600, 400);
+    EXPECT_EQ(outside.green + outside.red + outside.blue, 0);
+    // Input belongs to XScreenSaver in a window it gives.
+    XSelectInput(d_, w, 0);
+    XEvent key{};
+    key.xkey = XKeyEvent{KeyPress, 0, True, d_, w, root_, None, CurrentTime, 5, 5, 5, 5, 0,
+                         XKeysymToKeycode(d_, XK_Escape), True};
+    XSendEvent(d_, w, True, KeyPressMask, &key);
+    XSync(d_, False);
+    std::this_thread::sleep_for(300ms);
+    EXPECT_TRUE(saver.Running());
+    EXPECT_EQ(saver.EndWith(SIGINT), 0) << saver.Errors();
+    XDestroyWindow(d_, w);
+}
+
+TEST_F(OnDisplay, XscreensaverWindowIsUsedAndAResizeSetsTheFieldUpAgain) {
+    const Window w = MakeWindow(300, 200);
+    Saver saver({"-root", "-count", "40"}, {"XSCREENSAVER_WINDOW=" + std::to_string(w)});
+    ExpectMovingDiscs(w);
+    XResizeWindow(d_, w, 700, 500);
+    XSync(d_, False);
+    // Bodies scattered over the new size reach the parts that were outside the old one.
+    EXPECT_TRUE(WaitFor([&] { return Look(d_, w, 320, 220, 380, 280).green > 200; }));
+    EXPECT_EQ(Look(d_, root_, 720, 0, 304, 768).green + Look(d_, root_, 0, 520, 720, 248).green, 0)
+        << "drawn only in the window";
+    EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+    XDestroyWindow(d_, w);
+}
+
+TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
+    const std::string folder = "/tmp/pendral-x11-sprites-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0700);
+    // The plain bodies take the blue picture; the blue body's picture is junk.
+    std::ifstream blue(PENDRAL_RES_DIR "/SPPAT_R1.bmp", std::ios::binary);
+    std::ofstream(folder + "/SPPAT_R2.bmp", std::ios::binary) << blue.rdbuf();
+    std::ofstream(folder + "/SPPAT_R1", std::ios::binary) << "BM\x7f\xff\xff\xff junk that claims a huge size";
+    const Window w = MakeWindow(320, 240);
+    Saver saver({"-window-id", std::to_string(w), "-sprites", folder, "-count", "8", "-blue"});
+    EXPECT_TRUE(WaitFor([&] {
+        const Colours c = LookAll(d_, w);
+        return c.blue > 1000 && c.green == 0;
+    }));
+    EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+    XDestroyWindow(d_, w);
+    std::remove((folder + "/SPPAT_R2.bmp").c_str());
+    std::remove((folder + "/SPPAT_R1").c_str());
+    rmdir(folder.c_str());
+}
+
+// The saver's own top-level window, once it is mapped.
+Window FindPendralWindow(Display* d) {
+    Window found = 0;
+    WaitFor([&] {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &count);
+        for (unsigned i = 0; i < count && !found; ++i) {
+            char* name = nullptr;
+            XWindowAttributes a{};
+            if (XFetchName(d, children[i], &name) && name && std::string(name) == "Pendral" &&
+                XGetWindowAttributes(d, children[i], &a) && a.map_state == IsViewable)
+                found = children[i];
+            if (name) XFree(name);
+        }
+        if (children) XFree(children);
+        return found != 0;
+    });
+    return found;
+}
+
+TEST_F(OnDisplay, OwnWindowOf1024x768EndsWithZeroOnEscapeQOrTheCloseButton) {
+    for (const char* ending : {"Escape", "q", "close"}) {
+        SCOPED_TRACE(ending);
+        Saver saver({"-count", "10"});
+        const Window w = FindPendralWindow(d_);
+        ASSERT_NE(w, 0u);
+        XWindowAttributes a{};
+        XGetWindowAttributes(d_, w, &a);
+        EXPECT_EQ(a.width, 1024);
+        EXPECT_EQ(a.height, 768);
+        ExpectMovingDiscs(w);
+        XEvent e{};
+        if (std::string(ending) == "close") {
+            e.xclient.type = ClientMessage;
+            e.xclient.window = w;
+            e.xclient.message_type = XInternAtom(d_, "WM_PROTOCOLS", False);
+            e.xclient.format = 32;
+            e.xclient.data.l[0] = static_cast<long>(XInternAtom(d_, "WM_DELETE_WINDOW", False));
+            XSendEvent(d_, w, False, NoEventMask, &e);
+        } else {
+            e.xkey = XKeyEvent{KeyPress, 0, True, d_, w, root_, None, CurrentTime, 5, 5, 5, 5, 0,
+                               XKeysymToKeycode(d_, XStringToKeysym(ending)), True};
+            XSendEvent(d_, w, True, KeyPressMask, &e);
+        }
+        XSync(d_, False);
+        EXPECT_EQ(saver.Exit(), 0) << saver.Errors();
+    }
+}
+
+TEST_F(OnDisplay, BadOptionsEndWithOneAndOneLineBeforeAnyWindow) {
+    XSelectInput(d_, root_, SubstructureNotifyMask);
+    XSync(d_, False);
+    while (XPending(d_)) {
+        XEvent drop;
+        XNextEvent(d_, &drop);
+    }
+    struct Case {
+        std::vector<std::string> args;
+        std::string env;
+        std::string line;  // a part of the one line on standard error
+    };
+    const Case cases[] = {
+        {{"-count", "2"}, "", "-count takes a whole number from 3 to 100"},
+        {{"--attraction", "101"}, "", "--attraction takes a whole number from -100 to 100"},
+        {{"-refresh"}, "", "-refresh takes a whole number from 1 to 100"},
+        {{"-count", "ten"}, "", "-count takes"},
+        {{"-window-id", "0xZZ"}, "", "-window-id takes a window id"},
+        {{"-speed", "3"}, "", "unknown option -speed"},
+        {{}, "XSCREENSAVER_WINDOW=nonsense", "XSCREENSAVER_WINDOW is not a window id"},
+        {{"-window-id", "0x3fffffff"}, "", "there is no window 0x3fffffff"},
+    };
+    for (const Case& c : cases) {
+        Saver saver(c.args, c.env.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.env});
+        EXPECT_EQ(saver.Exit(), 1) << c.line;
+        const std::string errors = saver.Errors();
+        EXPECT_EQ(errors.find(c.line), std::string("pendral: ").size()) << errors;
+        EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+    }
+    XSync(d_, False);
+    EXPECT_EQ(XPending(d_), 0) << "a window was created";
+}
+
+// A server of its own with another visual, on the first free display number from
+// 140; stopped at the end of the test.
+class OwnServer {
+public:
+    explicit OwnServer(const std::vector<std::string>& extra) {
+        for (int n = 140; n < 200 && !display_; ++n) {
+            const std::string number = std::to_string(n);
+            if (access(("/tmp/.X" + number + "-lock").c_str(), F_OK) == 0 ||
+                access(("/tmp/.X11-unix/X" + number).c_str(), F_OK) == 0)
+                continue;
+            Start(":" + number, extra);
+        }
+    }
+    ~OwnServer() { Stop(); }
+    const char* Name() const { return name_.c_str(); }
+    Display* Connection() const { return display_; }
+
+private:
+    void Start(const std::string& name, const std::vector<std::string>& extra) {
+        std::vector<std::string> args{"Xvfb", name, "-nolisten", "tcp"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (auto& s : args) argv.push_back(s.data());
+        argv.push_back(nullptr);
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            execvp("Xvfb", argv.data());
+            _exit(127);
+        }
+        // Held open until the end, so that the server never resets between clients.
+        WaitFor(
+            [&] {
+                display_ = XOpenDisplay(name.c_str());
+                return display_ || waitpid(pid_, nullptr, WNOHANG) == pid_;
+            },
+            10s);
+        if (display_) name_ = name;
+        else Stop();
+    }
+    void Stop() {
+        if (display_) XCloseDisplay(display_);
+        display_ = nullptr;
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        pid_ = -1;
+    }
+
+    pid_t pid_ = -1;
+    Display* display_ = nullptr;
+    std::string name_;
+};
+
+TEST(OtherVisuals, Depth16WithoutSharedMemoryDrawsAndPseudoColourIsRefused) {
+    OwnServer depth16({"-screen", "0", "400x300x16", "-extension", "MIT-SHM"});
+    Display* d = depth16.Connection();
+    ASSERT_NE(d, nullptr) << depth16.Name();
+    {
+        Saver saver({"-root", "-red", "-count", "8"}, {}, depth16.Name());
+        Colours first;
+        ASSERT_TRUE(WaitFor([&] {
+            first = LookAll(d, DefaultRootWindow(d));
+            return first.green > 500 && first.red > 300;
+        })) << saver.Errors();
+        EXPECT_EQ(saver.SharedSegments(), 0);
+        EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+    }
+
+    OwnServer depth8({"-screen", "0", "320x200x8"});
+    ASSERT_NE(depth8.Connection(), nullptr);
+    Saver saver({"-root"}, {}, depth8.Name());
+    EXPECT_EQ(saver.Exit(), 1);
+    EXPECT_NE(saver.Errors().find("not TrueColor of depth 16, 24 or 32"), std::string::npos) << saver.Errors();
+}
+
+// XScreenSaver's settings program builds command lines from pendral.xml: every
+// slider's ends must be accepted and one step beyond them refused, its default
+// must be the one -help states, and every check box's switch must be known.
+TEST(SettingsXml, SlidersAndCheckBoxesMatchTheOptions) {
+    std::ifstream in(PENDRAL_RES_DIR "/pendral.xml");
+    std::stringstream text;
+    text << in.rdbuf();
+    const std::string xml = text.str();
+    Saver help({"-help"});
+    ASSERT_EQ(help.Exit(), 0);
+    const std::string helpText = help.Output();
+    const std::regex number(R"re(<number[^>]*arg="(-[a-z-]+) %"[^>]*low="(-?\d+)" high="(-?\d+)" default="(-?\d+)")re");
+    const std::regex boolean(R"re(<boolean[^>]*arg-set="(-[a-z-]+)")re");
+    int sliders = 0, boxes = 0;
+    auto status = [](const std::vector<std::string>& args) {
+        std::vector<std::string> all = args;
+        all.push_back("-version");  // parses everything, then prints and ends before any window
+        Saver saver(all);
+        return saver.Exit();
+    };
+    for (std::sregex_iterator m(xml.begin(), xml.end(), number), end; m != end; ++m, ++sliders) {
+        const std::string option = (*m)[1];
+        const long low = std::stol((*m)[2]), high = std::stol((*m)[3]);
+        SCOPED_TRACE(option);
+        EXPECT_EQ(status({option, std::to_string(low)}), 0);
+        EXPECT_EQ(status({option, std::to_string(high)}), 0);
+        EXPECT_EQ(status({option, std::to_string(low - 1)}), 1);
+        EXPECT_EQ(status({option, std::to_string(high + 1)}), 1);
+        const std::regex helpLine("\\n  " + option + " [^\\n]*\\(default " + std::string((*m)[4]) + "\\)");
+        EXPECT_TRUE(std::regex_search(helpText, helpLine));
+    }
+    for (std::sregex_iterator m(xml.begin(), xml.end(), boolean), end; m != end; ++m, ++boxes)
+        EXPECT_EQ(status({(*m)[1]}), 0) << (*m)[1];
+    EXPECT_EQ(sliders, 3);
+    EXPECT_EQ(boxes, 2);
+}
+
+}  // namespace
