@@ -37,18 +37,18 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
 
-# Starts an Xvfb on a display number of its own choosing; prints "PID DISPLAY".
+# Starts an Xvfb on a display number of its own choosing; sets xpid and display.
 start_xvfb() {
   local file="$work/display.$1"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$file" >/dev/null 2>&1 &
-  local pid=$!
+  xpid=$!
   local i
   for i in $(seq 1 100); do
     [ -s "$file" ] && break
     sleep 0.1
   done
   [ -s "$file" ] || { echo "Xvfb did not start" >&2; return 1; }
-  echo "$pid :$(head -n 1 "$file")"
+  display=":$(head -n 1 "$file")"
 }
 
 # utime + stime of a process, in clock ticks.
@@ -60,8 +60,10 @@ commands=("$pendral -root -count 100"
           "$attraction -root -points 100 -delay 20000")
 declare -a xvfb program
 for i in 0 1; do
-  read -r xpid display < <(start_xvfb "$i") || exit 1
+  start_xvfb "$i"
+  started=$?
   pids+=("$xpid")
+  [ "$started" -eq 0 ] || exit 1
   xvfb[$i]=$xpid
   env -u XSCREENSAVER_WINDOW DISPLAY=$display ${commands[$i]} >"$work/out.$i" 2>&1 &
   program[$i]=$!
