@@ -24,6 +24,7 @@ pendral_need_packages() {
   command -v xdotool >/dev/null || missing+=(xdotool)
   [ -e /usr/include/X11/Xlib.h ] || missing+=(libx11-dev)
   [ -e /usr/include/X11/extensions/XShm.h ] || missing+=(libxext-dev)
+  command -v xscreensaver-command >/dev/null || missing+=(xscreensaver)
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     local sudo=""
