@@ -20,7 +20,7 @@ const plat::Window kWindow = reinterpret_cast<plat::Window>(0x5A00);
 void SetUpSaver(int bodies) {
     fake::Reset();
     fake::Gdi().recordCalls = false;
-    fake::Windows().clientRect = {0, 0, 1024, 768};
+    fake::Windows().clientRects[kWindow] = {0, 0, 1024, 768};
     fake::Clock().seconds = 1;
     fake::Files().builtInBitmaps["SPPAT_R0"] = gfxtest::DiscPicture(62);
     fake::Files().builtInBitmaps["SPPAT_R1"] = gfxtest::DiscPicture(48);

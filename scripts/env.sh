@@ -24,6 +24,7 @@ pendral_need_packages() {
   command -v xdotool >/dev/null || missing+=(xdotool)
   [ -e /usr/include/X11/Xlib.h ] || missing+=(libx11-dev)
   [ -e /usr/include/X11/extensions/XShm.h ] || missing+=(libxext-dev)
+  command -v xscreensaver-command >/dev/null || missing+=(xscreensaver)
   # scripts/package and its checks: the setup program, the Debian package, the zip.
   command -v makensis >/dev/null || missing+=(nsis)
   command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)

@@ -22,8 +22,11 @@ constexpr std::int32_t SPRITE_SIZE = 32;
 }  // namespace
 
 void SetUpScene(plat::Window window) {
-    const std::int32_t count = saverSettings.bodyCount;
-    bodyField.Setup(count, clientWidth, clientHeight, saverSettings.attractionSetting, saverSettings.refreshMinutes);
+    bodyField.Setup(saverSettings.bodyCount, clientWidth, clientHeight, saverSettings.attractionSetting,
+                    saverSettings.refreshMinutes);
+    // One sprite per body that exists: a field whose bodies could not be
+    // allocated gets no sprites, and every frame draws nothing.
+    const std::int32_t count = bodyField.Count();
     spriteStage.Setup(window, count, PATTERN_COUNT, IMAGE_COUNT, clientWidth, clientHeight);
     for (std::int32_t i = 0; i < count; ++i) {
         std::int32_t size = i < 2 ? LARGE_SPRITE_SIZE : SPRITE_SIZE;
@@ -39,7 +42,7 @@ void SetUpScene(plat::Window window) {
 
 void AdvanceFrame(plat::Window window) {
     bodyField.Step();
-    const std::int32_t count = saverSettings.bodyCount;
+    const std::int32_t count = bodyField.Count();
     for (std::int32_t i = 0; i < count; ++i)
         spriteStage.SetSpritePosition(i, bodyField.PositionX(i), bodyField.PositionY(i));
     spriteStage.Render(window);

@@ -21,13 +21,14 @@ plat::Window WindowFromNumber(std::uint32_t number) {
 }  // namespace
 
 WindowShape PreviewShape(plat::Rect parentClient) {
-    return {PREVIEW_TITLE, msg::STYLE_CHILD | msg::STYLE_VISIBLE | msg::STYLE_CLIPCHILDREN, 0, parentClient.right,
-            parentClient.bottom};
+    return {PREVIEW_TITLE, msg::STYLE_CHILD | msg::STYLE_VISIBLE | msg::STYLE_CLIPCHILDREN, 0, 0, 0,
+            parentClient.right, parentClient.bottom};
 }
 
-WindowShape FullScreenShape(plat::Point screenSize) {
+WindowShape FullScreenShape(plat::Rect desktop) {
     return {FULL_SCREEN_TITLE, msg::STYLE_POPUP | msg::STYLE_VISIBLE | msg::STYLE_CLIPSIBLINGS | msg::STYLE_CLIPCHILDREN,
-            msg::EXSTYLE_TOPMOST, screenSize.x, screenSize.y};
+            msg::EXSTYLE_TOPMOST, desktop.left, desktop.top, desktop.right - desktop.left,
+            desktop.bottom - desktop.top};
 }
 
 void FaultCleanup() { SetSaverRunning(0); }
@@ -91,7 +92,7 @@ std::int32_t RunSaverWindow(plat::Window parent) {
         shape = PreviewShape(plat::ClientRect(parent));
         hostState.previewMode = 1;
     } else {
-        shape = FullScreenShape(plat::ScreenSize());
+        shape = FullScreenShape(plat::DesktopRect());
         // One full-screen saver at a time: bring a running one to the front instead.
         plat::Window running = plat::FindTopLevelWindow(SAVER_CLASS_NAME, FULL_SCREEN_TITLE);
         if (running && plat::IsLiveWindow(running)) {
@@ -102,8 +103,8 @@ std::int32_t RunSaverWindow(plat::Window parent) {
     }
 
     if (plat::RegisterSaverClass(hostState.appInstance, SAVER_CLASS_STYLE, PROGRAM_ICON_ID, SAVER_CLASS_NAME))
-        hostState.saverWindow = plat::MakeWindow(shape.exStyle, SAVER_CLASS_NAME, shape.title, shape.style, 0, 0,
-                                                 shape.width, shape.height, parent, hostState.appInstance);
+        hostState.saverWindow = plat::MakeWindow(shape.exStyle, SAVER_CLASS_NAME, shape.title, shape.style, shape.x,
+                                                 shape.y, shape.width, shape.height, parent, hostState.appInstance);
 
     // Without a window no quit message can end a loop: report the failure.
     std::int32_t result = RESULT_UNUSABLE;

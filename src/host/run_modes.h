@@ -16,13 +16,16 @@ struct WindowShape {
     const char* title;
     std::uint32_t style;
     std::uint32_t exStyle;
+    std::int32_t x;  // the window's left and top: in the parent's client area, or on the desktop
+    std::int32_t y;
     std::int32_t width;
     std::int32_t height;
 };
 
-// Preview child as large as the parent's client area, or full screen.
+// Preview child as large as the parent's client area, or a full-screen window
+// over the whole desktop (every monitor).
 WindowShape PreviewShape(plat::Rect parentClient);
-WindowShape FullScreenShape(plat::Point screenSize);
+WindowShape FullScreenShape(plat::Rect desktop);
 
 inline constexpr std::uint32_t SAVER_CLASS_STYLE = 43;  // vertical and horizontal redraw, double clicks, own DC
 

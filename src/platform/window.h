@@ -45,8 +45,10 @@ void BringToFront(Window window);
 // A top-level window with this class name and title, or null.
 Window FindTopLevelWindow(const char* className, const char* title);
 
-// Screen size in pixels (x is the width, y the height).
-Point ScreenSize();
+// The whole desktop in screen coordinates: the rectangle around every monitor,
+// whose left and top are negative when a monitor lies left of or above the
+// primary one. A system that knows only one screen gives that screen at 0,0.
+Rect DesktopRect();
 
 // Gives up the rest of the thread's time slice.
 void YieldTimeSlice();

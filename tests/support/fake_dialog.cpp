@@ -12,6 +12,12 @@ ResetHook resetDialog([] { dialogState = DialogState{}; });
 
 // Made-up control windows live in their own address range, one per 16-bit id.
 constexpr std::uintptr_t CONTROL_WINDOW_BASE = 0x7C000000;
+
+// Like the system's scroll bar, a bar keeps its position inside its range.
+void KeepInRange(ScrollBarState& bar) {
+    if (bar.pos > bar.high) bar.pos = bar.high;
+    if (bar.pos < bar.low) bar.pos = bar.low;
+}
 }  // namespace
 
 DialogState& Dialog() { return dialogState; }
@@ -40,11 +46,14 @@ void SetScrollBarRange(Window bar, std::int32_t low, std::int32_t high, bool red
     fake::ScrollBarState& state = fake::dialogState.bars[bar];
     state.low = low;
     state.high = high;
+    fake::KeepInRange(state);
 }
 
 void SetScrollBarPos(Window bar, std::int32_t pos, bool redraw) {
     fake::Record("SetScrollBarPos", {fake::Arg(bar), pos, redraw ? 1 : 0});
-    fake::dialogState.bars[bar].pos = pos;
+    fake::ScrollBarState& state = fake::dialogState.bars[bar];
+    state.pos = pos;
+    fake::KeepInRange(state);
 }
 
 void SetItemUnsigned(Window dialog, std::int32_t id, std::uint32_t value) {

@@ -1,6 +1,8 @@
 // Test double of dialogs and their controls. Every call is logged (see fake.h)
 // with its arguments; the double also keeps what the calls left on screen, so
 // tests can ask for a box's check state, a bar's range and position or a label.
+// As on the system, a scroll bar control starts with the empty range 0 to 0 and
+// keeps its position inside its range.
 //
 // Logged as: SetCheck(dialog, id, state), DialogItem(dialog, id),
 // SetScrollBarRange(bar, low, high, redraw), SetScrollBarPos(bar, pos, redraw),

@@ -1,5 +1,6 @@
 #include "fake_gdi.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -30,6 +31,9 @@ struct PaletteSlot {
 };
 
 GdiState gdiState;
+// The screen of copies to windows; shownAt says which pixels a copy has reached.
+std::uint8_t shown[kShownHeight][kShownWidth];
+bool shownAt[kShownHeight][kShownWidth];
 DcSlot windowDc{true, false, nullptr, nullptr};
 DcSlot screenDc{true, false, nullptr, nullptr};
 BitmapSlot stockBitmap{true, nullptr, 1, 1, 4};
@@ -49,6 +53,7 @@ void ResetGdi() {
     gdiState.failPixelBuffer = false;
     gdiState.recordCalls = true;
     gdiState.windowCopyCount = 0;
+    std::memset(shownAt, 0, sizeof shownAt);
     gdiState.windowDcsHeld = gdiState.screenDcsHeld = 0;
     gdiState.memoryDcsLive = gdiState.bitmapsLive = gdiState.palettesLive = 0;
     windowDc = DcSlot{true, false, nullptr, nullptr};
@@ -72,9 +77,38 @@ std::int32_t Get32(const std::uint8_t* p) {
                                      (static_cast<std::uint32_t>(p[3]) << 24));
 }
 
+// Puts what a copy takes from the 8-bit bottom-up picture (bits, info) on the
+// screen, as the system would: only pixels inside both the picture and the screen.
+void Show(const WindowCopy& c) {
+    if (!c.bits || !c.info || c.width <= 0 || c.height <= 0) return;
+    const auto* header = static_cast<const std::uint8_t*>(c.info);
+    const std::int64_t pictureWidth = Get32(header + 4), pictureHeight = Get32(header + 8);
+    const std::int64_t stride = (pictureWidth + 3) & ~std::int64_t{3};
+    // Column j of the copy is screen x + j and picture sourceX + j; row k is screen
+    // y + k and picture row sourceY + height - 1 - k counted from the bottom.
+    const std::int64_t x = c.x, y = c.y, sourceX = c.sourceX;
+    const std::int64_t bottomRow = std::int64_t{c.sourceY} + c.height - 1;
+    const std::int64_t j0 = std::clamp<std::int64_t>(std::max(-x, -sourceX), 0, c.width);
+    const std::int64_t j1 = std::clamp<std::int64_t>(std::min(kShownWidth - x, pictureWidth - sourceX), j0, c.width);
+    const std::int64_t k0 = std::clamp<std::int64_t>(std::max(-y, bottomRow - (pictureHeight - 1)), 0, c.height);
+    const std::int64_t k1 = std::clamp<std::int64_t>(std::min(kShownHeight - y, bottomRow + 1), k0, c.height);
+    for (std::int64_t k = k0; k < k1; ++k) {
+        const std::uint8_t* row = c.bits + (bottomRow - k) * stride + sourceX;
+        for (std::int64_t j = j0; j < j1; ++j) {
+            shown[y + k][x + j] = row[j];
+            shownAt[y + k][x + j] = true;
+        }
+    }
+}
+
 }  // namespace
 
 GdiState& Gdi() { return gdiState; }
+
+int ShownPixel(std::int32_t x, std::int32_t y) {
+    if (x < 0 || y < 0 || x >= kShownWidth || y >= kShownHeight || !shownAt[y][x]) return kNeverShown;
+    return shown[y][x];
+}
 
 void ClearWindowCopies() { gdiState.windowCopyCount = 0; }
 
@@ -241,9 +275,10 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
                  std::int32_t sourceX, std::int32_t sourceY, const std::uint8_t* bits, const void* info) {
     fake::Note("StretchCopy", {x, y, width, height, sourceX, sourceY});
     fake::GdiState& g = fake::gdiState;
-    if (g.windowCopyCount < fake::kMaxWindowCopies)
-        g.windowCopies[g.windowCopyCount] = fake::WindowCopy{dc, x, y, width, height, sourceX, sourceY, bits, info};
+    const fake::WindowCopy copy{dc, x, y, width, height, sourceX, sourceY, bits, info};
+    if (g.windowCopyCount < fake::kMaxWindowCopies) g.windowCopies[g.windowCopyCount] = copy;
     ++g.windowCopyCount;
+    if (g.recordCalls) fake::Show(copy);
 }
 
 }  // namespace plat

@@ -1,6 +1,7 @@
 // Test double of drawing: a settable system palette, real pixel buffers for the
 // back buffer, memory contexts that know their selected bitmap (so a black fill
-// really clears the pixels), and a record of every copy to a window.
+// really clears the pixels), and a record of every copy to a window together
+// with the colour indices it put on the screen.
 #pragma once
 
 #include <cstddef>
@@ -21,11 +22,18 @@ struct WindowCopy {
 
 inline constexpr std::size_t kMaxWindowCopies = 8192;
 
+// The screen that copies to a window land on, in window coordinates (every
+// window's origin at its top-left corner); copies are clipped to it.
+inline constexpr std::int32_t kShownWidth = 1024;
+inline constexpr std::int32_t kShownHeight = 768;
+// A screen pixel that no copy has reached since the last reset.
+inline constexpr int kNeverShown = -1;
+
 struct GdiState {
     plat::PaletteEntry systemPalette[256];  // what ReadSystemPalette answers
     bool hasSystemPalette = true;           // false: the display reports no system palette
     bool failPixelBuffer = false;           // CreatePixelBuffer fails
-    bool recordCalls = true;                // false: nothing goes to the call log (benchmarks)
+    bool recordCalls = true;                // false: nothing goes to the call log nor the screen (benchmarks)
 
     // Every StretchCopy since the last reset (or ClearWindowCopies), oldest first;
     // copies beyond kMaxWindowCopies are counted but not kept.
@@ -41,6 +49,10 @@ struct GdiState {
 
 GdiState& Gdi();
 void ClearWindowCopies();
+
+// The colour index that the copies to windows left at (x, y) of the screen, or
+// kNeverShown.
+int ShownPixel(std::int32_t x, std::int32_t y);
 
 // The bitmap selected into a memory context now (null for other contexts).
 plat::Bitmap SelectedBitmap(plat::DeviceContext dc);

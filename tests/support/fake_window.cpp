@@ -29,7 +29,8 @@ std::intptr_t N(T value) {
 
 Rect ClientRect(Window window) {
     Record("ClientRect", {Arg(window)});
-    return windowState.clientRect;
+    const auto found = windowState.clientRects.find(window);
+    return found != windowState.clientRects.end() ? found->second : Rect{0, 0, 0, 0};
 }
 
 std::uintptr_t StartTimer(Window window, std::uintptr_t id, std::uint32_t periodMs) {
@@ -96,9 +97,9 @@ Window FindTopLevelWindow(const char* className, const char* title) {
     return windowState.found;
 }
 
-Point ScreenSize() {
-    Record("ScreenSize");
-    return windowState.screen;
+Rect DesktopRect() {
+    Record("DesktopRect");
+    return windowState.desktop;
 }
 
 void YieldTimeSlice() { Record("YieldTimeSlice"); }
@@ -118,6 +119,8 @@ Window MakeWindow(std::uint32_t exStyle, const char* className, const char* titl
     windowState.title = title;
     windowState.makeParent = parent;
     windowState.makeInstance = instance;
+    // The saver's windows have no border: the client area is the whole window.
+    if (windowState.created) windowState.clientRects[windowState.created] = {0, 0, width, height};
     if (windowState.created && windowState.createTarget)
         windowState.createTarget(windowState.created, msg::CREATE, 0, 0);
     return windowState.created;

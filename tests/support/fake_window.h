@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 
 #include "platform/types.h"
@@ -12,7 +13,9 @@ namespace fake {
 using WindowProcedure = plat::MessageResult (*)(plat::Window, std::uint32_t, plat::WordParam, plat::LongParam);
 
 struct WindowState {
-    plat::Rect clientRect{0, 0, 640, 480};  // ClientRect of any window
+    // ClientRect's answer for each window; like the system's for a window it does
+    // not know, any other window's is empty.
+    std::map<plat::Window, plat::Rect> clientRects;
     std::uintptr_t timerResult = 1;         // StartTimer's answer
     plat::MessageResult defaultResult = 0;  // DefaultWindowProc's answer
     plat::Point cursor{0, 0};               // CursorPosition's answer
@@ -20,7 +23,7 @@ struct WindowState {
     plat::Window liveWindows[4] = {};       // the windows IsLiveWindow accepts
     plat::Window foreground = nullptr;      // ForegroundWindow's answer
     plat::Window found = nullptr;           // FindTopLevelWindow's answer
-    plat::Point screen{1024, 768};          // ScreenSize's answer
+    plat::Rect desktop{0, 0, 1024, 768};    // DesktopRect's answer
     bool registerSucceeds = true;
     plat::Window created = nullptr;         // MakeWindow's answer
     plat::WordParam quitCode = 0;           // RunMessageLoop's answer

@@ -2,6 +2,10 @@
 // starts the 20 ms timer, each tick steps and draws once, destruction stops.
 #include <gtest/gtest.h>
 
+#include <new>
+#include <string>
+
+#include "allocation_failure.h"
 #include "app/animation_window.h"
 #include "app/settings.h"
 #include "fake.h"
@@ -24,9 +28,12 @@ class AnimationWindow : public ::testing::Test {
 protected:
     void SetUp() override {
         fake::Reset();
+        // The stage is set up once per program; each test starts with a new one.
+        spriteStage.~SpriteStage();
+        new (&spriteStage) SpriteStage;
         hostState = HostState{};
         fake::Windows().defaultResult = 0xDEF;
-        fake::Windows().clientRect = {0, 0, 320, 200};
+        fake::Windows().clientRects[kWindow] = {0, 0, 320, 200};
         fake::Windows().timerResult = 0x10001;  // only the low 16 bits are kept
         fake::Clock().seconds = 4242;
         fake::Files().builtInBitmaps["SPPAT_R0"] = gfxtest::DiscPicture(62);
@@ -93,7 +100,7 @@ TEST_F(AnimationWindow, CreationSetsUpTheSceneAndTheTimerAndTheFirstTickDrawsOne
 }
 
 TEST_F(AnimationWindow, PreviewGetsTheSameBodiesOnItsOwnClientSize) {
-    fake::Windows().clientRect = {0, 0, 152, 112};
+    fake::Windows().clientRects[kWindow] = {0, 0, 152, 112};
     Send(msg::CREATE);
     EXPECT_EQ(clientWidth, 152);
     EXPECT_EQ(clientHeight, 112);
@@ -105,6 +112,43 @@ TEST_F(AnimationWindow, PreviewGetsTheSameBodiesOnItsOwnClientSize) {
         EXPECT_GE(bodyField.PositionY(i), 0);
         EXPECT_LE(bodyField.PositionY(i), 112);
     }
+}
+
+TEST_F(AnimationWindow, EachSpriteShowsItsBodysKindAndOnlySpritesZeroAndOneAreLarge) {
+    for (const char* switches : {"", "RED_SW=1\n", "BLUE_SW=1\n", "RED_SW=1\nBLUE_SW=1\n"}) {
+        SCOPED_TRACE(switches);
+        SetUp();
+        // One plain picture per kind, so that a pattern's picture tells its kind.
+        for (int k = 0; k < 3; ++k)
+            fake::Files().builtInBitmaps["SPPAT_R" + std::to_string(k)] =
+                gfxtest::PackedPicture([k](int, int) { return static_cast<std::uint8_t>(20 + k); });
+        fake::SetProfileText("CONTROL.INI", std::string("[Screen_Saver.Pendral]\nEVENT_FREQ=5\n") + switches);
+        Send(msg::CREATE);
+        ASSERT_EQ(spriteStage.SpriteCount(), 5);
+        for (int i = 0; i < 5; ++i) {
+            const Sprite& s = *spriteStage.SpriteAt(i);
+            const int size = i < 2 ? 64 : 32;
+            EXPECT_EQ(s.width, size) << i;
+            EXPECT_EQ(s.height, size) << i;
+            EXPECT_EQ(s.left, bodyField.PositionX(i) - size / 2) << i;
+            EXPECT_EQ(s.top, bodyField.PositionY(i) - size / 2) << i;
+            EXPECT_TRUE(s.visible) << i;
+            ASSERT_NE(s.pattern, nullptr);
+            EXPECT_EQ(s.pattern->centreX, 32);
+            EXPECT_EQ(s.pattern->centreY, 32);
+            ASSERT_NE(s.pattern->image, nullptr);
+            EXPECT_EQ(*s.pattern->image->PixelAddress(0, 0), 20 + bodyField.KindOf(i)) << i;
+        }
+    }
+}
+
+TEST_F(AnimationWindow, AFieldWhoseBodiesCouldNotBeMadeDrawsNothing) {
+    FailNextNothrowAllocations(1);  // the field's bodies, its first allocation
+    Send(msg::CREATE);
+    ASSERT_EQ(bodyField.Count(), 0);
+    ASSERT_NE(spriteStage.BackBuffer().bits, nullptr);
+    for (int tick = 0; tick < 3; ++tick) Send(msg::TIMER, 1);
+    EXPECT_EQ(fake::Gdi().windowCopyCount, 0u);
 }
 
 TEST_F(AnimationWindow, FailedTimerMeansNoStopAtDestructionButTheLoopStillEnds) {

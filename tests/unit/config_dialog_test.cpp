@@ -155,9 +155,9 @@ TEST_F(ConfigDialogTest, ThumbTrackingSetsTheValueAndReleaseKeepsIt) {
 }
 
 TEST_F(ConfigDialogTest, ScrollBarIsKnownByItsControlIdNotByItsWindow) {
-    Open("EVENT_FREQ=10\nREFRESH_INTERVAL=10\n");
     plat::Window bar = reinterpret_cast<plat::Window>(0x9100);
     fake::Dialog().controls[116] = bar;
+    Open("EVENT_FREQ=10\nREFRESH_INTERVAL=10\n");
     ConfigDialogProc(DIALOG, msg::HSCROLL, msg::SCROLL_LINERIGHT, reinterpret_cast<plat::LongParam>(bar));
     EXPECT_EQ(11, saverSettings.refreshMinutes);
     EXPECT_EQ(11, fake::Dialog().bars[bar].pos);

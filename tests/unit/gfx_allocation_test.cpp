@@ -1,11 +1,13 @@
 // A frame allocates nothing. The global allocation functions of this test program
-// are replaced by counting ones; they count only while a test has armed them.
+// are replaced by counting ones; they count only while a test has armed them. Their
+// nothrow forms can also be made to fail (allocation_failure.h).
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstdlib>
 #include <new>
 
+#include "allocation_failure.h"
 #include "fake.h"
 #include "fake_file.h"
 #include "fake_gdi.h"
@@ -16,13 +18,24 @@ namespace {
 
 std::atomic<bool> countingArmed{false};
 std::atomic<long> allocations{0};
+std::atomic<int> nothrowFailures{0};
 
 void* CountedAllocation(std::size_t bytes) noexcept {
     if (countingArmed.load(std::memory_order_relaxed)) allocations.fetch_add(1, std::memory_order_relaxed);
     return std::malloc(bytes ? bytes : 1);
 }
 
+void* NothrowAllocation(std::size_t bytes) noexcept {
+    if (nothrowFailures.load(std::memory_order_relaxed) > 0) {
+        nothrowFailures.fetch_sub(1, std::memory_order_relaxed);
+        return nullptr;
+    }
+    return CountedAllocation(bytes);
+}
+
 }  // namespace
+
+void FailNextNothrowAllocations(int count) { nothrowFailures = count; }
 
 void* operator new(std::size_t bytes) {
     if (void* p = CountedAllocation(bytes)) return p;
@@ -32,8 +45,8 @@ void* operator new[](std::size_t bytes) {
     if (void* p = CountedAllocation(bytes)) return p;
     throw std::bad_alloc();
 }
-void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return CountedAllocation(bytes); }
-void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept { return CountedAllocation(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return NothrowAllocation(bytes); }
+void* operator new[](std::size_t bytes, const std::nothrow_t&) noexcept { return NothrowAllocation(bytes); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "fake.h"
@@ -150,6 +151,20 @@ TEST_F(SpriteStageTest, WhatEachFrameCopiesToTheWindow) {
     EXPECT_EQ(Copies(), (Rects{{184, 34, 32, 32}, {-6, -6, 32, 32}}));
     EXPECT_EQ(fake::Gdi().windowCopies[1].sourceY, 200 + 6 - 32);
     EXPECT_EQ(fake::Gdi().windowDcsHeld, 0);
+}
+
+TEST_F(SpriteStageTest, TheWindowIsShownLaterSpritesOnTopBeforeTheBufferIsErased) {
+    for (int k = 0; k < 3; ++k)
+        fake::Files().builtInBitmaps["SPPAT_R" + std::to_string(k)] =
+            gfxtest::PackedPicture([k](int, int) { return static_cast<std::uint8_t>(20 + k); });
+    SpriteStage stage;
+    // Sprite 0 covers x 18..81, sprite 1 x 58..121, sprite 2 x 114..145, all around y 60.
+    SetUpLikeTheSaver(stage, 3, 300, 200);
+    stage.Render(kWindow);
+    const struct {
+        int x, index;
+    } shown[] = {{30, 20}, {70, 21}, {118, 22}, {140, 22}};
+    for (const auto& p : shown) EXPECT_EQ(fake::ShownPixel(p.x, 60), p.index) << "x " << p.x;
 }
 
 TEST_F(SpriteStageTest, BackBufferIsBlackAfterEveryFrame) {

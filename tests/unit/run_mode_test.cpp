@@ -94,8 +94,7 @@ protected:
         ResetHost();
         fake::Windows().created = kSaver;
         fake::Windows().liveWindows[0] = kParent;
-        fake::Windows().clientRect = {0, 0, 152, 112};
-        fake::Windows().screen = {1280, 1024};
+        fake::Windows().clientRects[kParent] = {0, 0, 152, 112};
         fake::Windows().foreground = reinterpret_cast<plat::Window>(0xF0F0);
     }
     std::int32_t Run(const char* tail) {
@@ -203,14 +202,29 @@ TEST_F(RunModes, FullScreenIsATopMostPopupOverTheWholeScreen) {
     EXPECT_EQ(make[0].args[0], static_cast<std::intptr_t>(msg::EXSTYLE_TOPMOST));
     EXPECT_EQ(static_cast<std::uint32_t>(make[0].args[1]),
               msg::STYLE_POPUP | msg::STYLE_VISIBLE | msg::STYLE_CLIPSIBLINGS | msg::STYLE_CLIPCHILDREN);
-    EXPECT_EQ(make[0].args[4], 1280);
-    EXPECT_EQ(make[0].args[5], 1024);
     EXPECT_EQ(fake::Windows().title, "Screen Saver");
     EXPECT_EQ(fake::Windows().makeParent, nullptr);
     EXPECT_EQ(hostState.previewMode, 0);
     ASSERT_EQ(fake::CountCalls("BringToFront"), 1u);
     EXPECT_EQ(fake::CallsNamed("BringToFront")[0].args[0], fake::Arg(kSaver));
     EXPECT_EQ(fake::CallsNamed("DestroyWindowNow")[0].args[0], fake::Arg(kSaver));
+}
+
+TEST_F(RunModes, FullScreenCoversTheDesktopOfEveryMonitor) {
+    const plat::Rect desktops[] = {
+        {0, 0, 1280, 1024},      // one monitor
+        {-1280, 0, 1920, 1080},  // a second one left of the primary
+        {0, -768, 1024, 1080},   // and above it
+    };
+    for (const plat::Rect& d : desktops) {
+        SetUp();
+        fake::Windows().desktop = d;
+        Run("/s");
+        auto make = fake::CallsNamed("MakeWindow");
+        ASSERT_EQ(make.size(), 1u);
+        const std::intptr_t expected[] = {d.left, d.top, d.right - d.left, d.bottom - d.top};
+        for (int a = 0; a < 4; ++a) EXPECT_EQ(make[0].args[2 + a], expected[a]) << d.left << "," << d.top;
+    }
 }
 
 TEST_F(RunModes, SecondFullScreenSaverBringsTheFirstToTheFront) {

@@ -4,6 +4,14 @@
 
 #include "platform/win32/entry.h"
 
+// The virtual screen's metrics, for headers that declare only older systems' metrics.
+#ifndef SM_XVIRTUALSCREEN
+#define SM_XVIRTUALSCREEN 76
+#define SM_YVIRTUALSCREEN 77
+#define SM_CXVIRTUALSCREEN 78
+#define SM_CYVIRTUALSCREEN 79
+#endif
+
 namespace {
 HWND H(plat::Window window) { return reinterpret_cast<HWND>(window); }
 plat::Window W(HWND window) { return reinterpret_cast<plat::Window>(window); }
@@ -60,7 +68,16 @@ void BringToFront(Window window) { SetForegroundWindow(H(window)); }
 
 Window FindTopLevelWindow(const char* className, const char* title) { return W(FindWindowA(className, title)); }
 
-Point ScreenSize() { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
+Rect DesktopRect() {
+    // Windows 98 and 2000 brought the virtual screen around all monitors; Windows
+    // 95 and NT 4.0 answer 0 for its metrics, and there the primary screen is all.
+    const int width = GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0) return {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {left, top, left + width, top + height};
+}
 
 void YieldTimeSlice() { Sleep(0); }
 

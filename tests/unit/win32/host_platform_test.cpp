@@ -1,6 +1,7 @@
 // The host's platform functions on the real system: the registry read into a
 // zeroed buffer, libraries by full system path, calls through found function
-// addresses in the system's calling convention, and the message loop's code.
+// addresses in the system's calling convention, the message loop's code, and the
+// desktop that the full-screen window covers.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -91,6 +92,21 @@ TEST(HostPlatform, MessageLoopEndsWithTheQuitCode) {
     plat::PostQuit(7);
     EXPECT_EQ(plat::RunMessageLoop(), 7u);
     EXPECT_EQ(plat::PlatformId(), VER_PLATFORM_WIN32_NT);  // the default prefix
+}
+
+TEST(HostPlatform, DesktopIsTheVirtualScreen) {
+    const plat::Rect desktop = plat::DesktopRect();
+    EXPECT_EQ(desktop.left, GetSystemMetrics(SM_XVIRTUALSCREEN));
+    EXPECT_EQ(desktop.top, GetSystemMetrics(SM_YVIRTUALSCREEN));
+    EXPECT_EQ(desktop.right - desktop.left, GetSystemMetrics(SM_CXVIRTUALSCREEN));
+    EXPECT_EQ(desktop.bottom - desktop.top, GetSystemMetrics(SM_CYVIRTUALSCREEN));
+    // With one monitor that is the screen as before.
+    if (GetSystemMetrics(SM_CMONITORS) == 1) {
+        EXPECT_EQ(desktop.left, 0);
+        EXPECT_EQ(desktop.top, 0);
+        EXPECT_EQ(desktop.right, GetSystemMetrics(SM_CXSCREEN));
+        EXPECT_EQ(desktop.bottom, GetSystemMetrics(SM_CYSCREEN));
+    }
 }
 
 }  // namespace
