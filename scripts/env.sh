@@ -25,6 +25,13 @@ pendral_need_packages() {
   [ -e /usr/include/X11/Xlib.h ] || missing+=(libx11-dev)
   [ -e /usr/include/X11/extensions/XShm.h ] || missing+=(libxext-dev)
   command -v xscreensaver-command >/dev/null || missing+=(xscreensaver)
+  # scripts/package and its checks: the setup program, the Debian package, the zip.
+  command -v makensis >/dev/null || missing+=(nsis)
+  command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
+  command -v file >/dev/null || missing+=(file)
+  command -v lintian >/dev/null || missing+=(lintian)
+  command -v zip >/dev/null || missing+=(zip)
+  command -v unzip >/dev/null || missing+=(unzip)
   if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     local sudo=""

@@ -1,0 +1,54 @@
+# The Debian package of the Linux saver: `cpack -G DEB` in the native build (scripts/package
+# runs it). Beside the saver and its settings description, which the saver's own install
+# rules place, it holds what Debian asks of every package: a manual page, the copyright
+# file and a changelog, the last two gzipped as Debian policy wants.
+set(PENDRAL_MAINTAINER "Pendral maintainers <maintainers@users.noreply.c-seed-63b88f99.example>")
+set(PENDRAL_DOC_DIR share/doc/pendral)
+set(packaging ${CMAKE_BINARY_DIR}/packaging)
+
+# @VERSION@ and @MAINTAINER@ filled in, then compressed the way Debian's tools do it:
+# best compression and no name or time stamp, so that the same input gives the same bytes.
+set(PENDRAL_PACKAGE_FILES)
+foreach(file pendral.6 changelog)
+  set(VERSION ${PROJECT_VERSION})
+  set(MAINTAINER ${PENDRAL_MAINTAINER})
+  configure_file(${CMAKE_SOURCE_DIR}/packaging/linux/${file} ${packaging}/${file} @ONLY)
+  add_custom_command(OUTPUT ${packaging}/${file}.gz
+    COMMAND gzip -9 -n -f -k ${packaging}/${file}
+    DEPENDS ${packaging}/${file}
+    VERBATIM)
+  list(APPEND PENDRAL_PACKAGE_FILES ${packaging}/${file}.gz)
+endforeach()
+add_custom_target(pendral_package_files ALL DEPENDS ${PENDRAL_PACKAGE_FILES})
+
+install(FILES ${packaging}/pendral.6.gz DESTINATION share/man/man6)
+install(FILES ${packaging}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/linux/copyright
+  DESTINATION ${PENDRAL_DOC_DIR})
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME pendral)
+set(CPACK_PACKAGE_VENDOR "The Pendral developers")
+set(CPACK_PACKAGE_CONTACT ${PENDRAL_MAINTAINER})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "screen saver of bodies that pull on each other")
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "On a black screen between 3 and 100 round bodies pull on each other by an
+inverse-square law (or push each other away), swing past each other, and are
+scattered afresh every few minutes. A heavy red body and a blue body can be
+switched on.
+
+The saver is run by XScreenSaver and set up in its settings program.")
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The libraries it links decide the dependencies (dpkg-shlibdeps).
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+include(CPack)
+
+# Hardening that Debian's own builds apply: checked buffer functions (which need an
+# optimised build), and relocations resolved and made read-only at start.
+target_compile_definitions(pendral PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:_FORTIFY_SOURCE=2>)
+target_link_options(pendral PRIVATE LINKER:-z,relro LINKER:-z,now)
