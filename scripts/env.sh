@@ -32,13 +32,37 @@ pendral_need_packages() {
   command -v lintian >/dev/null || missing+=(lintian)
   command -v zip >/dev/null || missing+=(zip)
   command -v unzip >/dev/null || missing+=(unzip)
-  if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    local sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo=sudo
-    $sudo dpkg --add-architecture i386
-    $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+  pendral_install "${missing[@]}"
+}
+
+# Installs the Debian packages named (none: nothing to do).
+pendral_install() {
+  [ $# -gt 0 ] || return 0
+  echo "Installing: $*"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  $sudo dpkg --add-architecture i386
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" >/dev/null
+}
+
+# The browser build: Debian's Emscripten (with its prebuilt system libraries),
+# Chromium and Node.js, and, from the npm registry, puppeteer-core at the version
+# locked in tests/web/package-lock.json, in build/node (the web preset's NODE_PATH).
+pendral_need_web() {
+  local missing=()
+  command -v emcc >/dev/null || missing+=(emscripten)
+  command -v chromium >/dev/null || missing+=(chromium)
+  command -v node >/dev/null || missing+=(nodejs)
+  command -v npm >/dev/null || missing+=(npm)
+  pendral_install "${missing[@]}" || return 1
+  local modules="$PENDRAL_ROOT/build/node"
+  if [ ! -d "$modules/node_modules/puppeteer-core" ] ||
+     ! cmp -s "$PENDRAL_ROOT/tests/web/package-lock.json" "$modules/package-lock.json"; then
+    echo "Installing puppeteer-core (npm) into build/node"
+    mkdir -p "$modules"
+    cp "$PENDRAL_ROOT/tests/web/package.json" "$PENDRAL_ROOT/tests/web/package-lock.json" "$modules/"
+    (cd "$modules" && npm ci --no-audit --no-fund --loglevel=error >/dev/null) || return 1
   fi
 }
 

@@ -3,8 +3,8 @@
 // The core never includes a system header. It talks to the system through the
 // free functions declared in the other headers of this folder, which are the list
 // of what a platform provides: win32/ implements all of them (pendral.scr), x11/
-// the part the animation uses (drawing, files, clock, built-in bitmaps), and
-// tests/support/ is the recording double; one is chosen at link time. Handles are
+// and web/ the part the animation uses (drawing, files, clock, built-in bitmaps),
+// and tests/support/ is the recording double; one is chosen at link time. Handles are
 // opaque pointers that each implementation defines or converts to and from the
 // system's own handles.
 #pragma once

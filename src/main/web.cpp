@@ -1,0 +1,131 @@
+// The browser page's top: the animation on the page's canvas, driven by the
+// browser's animation frames, with the settings and pictures the page's script
+// (res/web/page.js) hands over through the functions below.
+//
+//   pendral_reset_settings()        all settings back to their defaults
+//   pendral_set(key, value)         one setting (app/page_settings.h): 0 applied,
+//                                   1 unknown key, 2 bad value (then pendral_error())
+//   pendral_settings()              all settings as "count=51&attraction=10&..."
+//   pendral_start(width, height)    the scene for that canvas size with the
+//                                   settings, a new scatter; 0 without memory
+//   pendral_take_picture(slot, data, size)  a dropped file (from malloc) as picture
+//                                   0, 1 or 2 (red, blue, plain body)
+//   pendral_check_pictures()        drops the pictures the bitmap reader refuses
+//                                   and gives them as a bit mask
+//   pendral_time_steps(n), pendral_time_frames(n)  milliseconds per step and per
+//                                   whole frame (step, sprites, canvas), n of them
+#include <emscripten/emscripten.h>
+#include <emscripten/html5.h>
+
+#include <cstdlib>
+
+#include "app/animation.h"
+#include "app/page_settings.h"
+#include "app/tick_pacer.h"
+#include "gfx/indexed_image.h"
+#include "platform/web/canvas.h"
+#include "sim/random.h"
+
+namespace {
+
+plat::WindowObject canvas;
+SaverOptions options;
+TickPacer pacer;
+bool running = false;
+char errorText[160];
+char settingsText[100];
+
+const char* const PICTURE_NAMES[] = {"SPPAT_R0", "SPPAT_R1", "SPPAT_R2"};
+
+void StopScene() {
+    if (!running) return;
+    ReleaseScene();
+    plat::web::CloseCanvas(&canvas);
+    running = false;
+}
+
+// One step per 20 ms tick of real time; the frame shows the last of them.
+EM_BOOL OnAnimationFrame(double nowMs, void*) {
+    if (!running) return EM_TRUE;
+    const std::int32_t due = DueTicks(&pacer, nowMs);
+    if (due == 0) return EM_TRUE;
+    for (std::int32_t k = 1; k < due; ++k) bodyField.Step();
+    AdvanceFrame(&canvas);
+    return EM_TRUE;
+}
+
+}  // namespace
+
+extern "C" {
+
+EMSCRIPTEN_KEEPALIVE void pendral_reset_settings() { options = SaverOptions{}; }
+
+EMSCRIPTEN_KEEPALIVE int pendral_set(const char* key, const char* value) {
+    return static_cast<int>(ApplyPageSetting(&options, key, value, errorText, sizeof errorText));
+}
+
+EMSCRIPTEN_KEEPALIVE const char* pendral_error() { return errorText; }
+
+EMSCRIPTEN_KEEPALIVE const char* pendral_settings() {
+    WritePageSettings(options, settingsText, sizeof settingsText);
+    return settingsText;
+}
+
+EMSCRIPTEN_KEEPALIVE int pendral_start(int width, int height) {
+    StopScene();
+    if (!plat::web::OpenCanvas(&canvas, width, height)) return 0;
+    ApplySaverOptions(options);
+    clientWidth = canvas.width;
+    clientHeight = canvas.height;
+    SetUpScene(&canvas);
+    plat::web::PresentCanvas(&canvas);
+    pacer = TickPacer{};
+    running = true;
+    return 1;
+}
+
+EMSCRIPTEN_KEEPALIVE void pendral_take_picture(int slot, std::uint8_t* data, std::uint32_t size) {
+    if (slot < 0 || slot > 2) {
+        std::free(data);
+        return;
+    }
+    plat::web::KeepFile(PICTURE_NAMES[slot], data, size);
+}
+
+// Each kept picture is read as the stage would read it; one that gives no 8-bit
+// picture with pixels is forgotten, so that the built-in one shows instead.
+EMSCRIPTEN_KEEPALIVE int pendral_check_pictures() {
+    int refused = 0;
+    for (int slot = 0; slot < 3; ++slot) {
+        IndexedImage probe;
+        probe.LoadFromBitmap(PICTURE_NAMES[slot]);
+        if (!plat::web::HasFile(PICTURE_NAMES[slot]) || (probe.header && probe.height > 0)) continue;
+        plat::web::ForgetFile(PICTURE_NAMES[slot]);
+        refused |= 1 << slot;
+    }
+    return refused;
+}
+
+// The cost of the work behind one tick, for the benchmark in the README: the
+// field's step alone, and a whole frame on the canvas. Both go on from the scene
+// as it is (the page runs them with 100 bodies).
+EMSCRIPTEN_KEEPALIVE double pendral_time_steps(int count) {
+    const double start = emscripten_get_now();
+    for (int k = 0; k < count; ++k) bodyField.Step();
+    return count > 0 ? (emscripten_get_now() - start) / count : 0;
+}
+
+EMSCRIPTEN_KEEPALIVE double pendral_time_frames(int count) {
+    if (!running) return 0;
+    const double start = emscripten_get_now();
+    for (int k = 0; k < count; ++k) AdvanceFrame(&canvas);
+    return count > 0 ? (emscripten_get_now() - start) / count : 0;
+}
+
+}  // extern "C"
+
+int main() {
+    SeedRandom();
+    emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
+    return 0;
+}
