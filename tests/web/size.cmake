@@ -1,0 +1,10 @@
+# The page's program, pendral.js and pendral.wasm in DIR, stays under 300 kB.
+set(total 0)
+foreach(name pendral.js pendral.wasm)
+  file(SIZE ${DIR}/${name} bytes)
+  math(EXPR total "${total} + ${bytes}")
+endforeach()
+message(STATUS "pendral.js + pendral.wasm: ${total} bytes")
+if(total GREATER 300000)
+  message(FATAL_ERROR "pendral.js + pendral.wasm are ${total} bytes, more than 300 kB")
+endif()
