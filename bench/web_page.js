@@ -12,7 +12,7 @@ async function main() {
   const browser = await puppeteer.launch({
     executablePath: process.env.PENDRAL_CHROMIUM || '/usr/bin/chromium',
     headless: true,
-    args: ['--no-sandbox', '--no-first-run'],
+    args: ['--no-sandbox', '--disable-dev-shm-usage', '--no-first-run'],
   });
   try {
     const page = await browser.newPage();

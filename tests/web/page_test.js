@@ -214,7 +214,7 @@ async function main() {
     executablePath: CHROMIUM,
     headless: true,
     userDataDir: profile,
-    args: ['--no-sandbox', '--no-first-run', '--disable-gpu', `--window-size=${SIZE.width},${SIZE.height}`],
+    args: ['--no-sandbox', '--disable-dev-shm-usage', '--no-first-run', '--disable-gpu', `--window-size=${SIZE.width},${SIZE.height}`],
   });
   const problems = [];
   try {
