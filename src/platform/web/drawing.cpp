@@ -3,8 +3,9 @@
 // Platform:     a page's 2D canvas, through Emscripten (WebAssembly and a little
 //               JavaScript). The page's top is src/main/web.cpp; the page itself
 //               (panel, storage, full screen, dropped files) is res/web/.
-// Provides:     drawing.h, file.h, clock.h and bitmap_resource.h of the platform
-//               boundary, which is what the animation uses. Each palette becomes
+// Provides:     drawing.h, file.h and clock.h of the platform boundary, and with
+//               the pictures of res/ built in (cmake/embed_bitmaps.cmake)
+//               bitmap_resource.h: what the animation uses. Each palette becomes
 //               RGBA colours once; each copy from the 8-bit back buffer converts
 //               its rectangle into an RGBA picture of the canvas's size, and at the
 //               end of a frame only the changed rectangles go to the canvas
