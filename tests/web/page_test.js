@@ -37,16 +37,17 @@ async function look(page, earlier) {
     let pixels = '';
     for (let y = 0; y < image.height; y++) {
       for (let x = 0; x < image.width; x++) {
-        if (covered.some((r) => x >= r.left - 2 && x <= r.right + 2 && y >= r.top - 2 && y <= r.bottom + 2)) continue;
         const i = 4 * (y * image.width + x), r = d[i], gr = d[i + 1], b = d[i + 2];
+        const sample = String.fromCharCode(r >> 4 << 4 | gr >> 4, b >> 4);
+        const at = pixels.length;
+        pixels += sample;
+        if (covered.some((c) => x >= c.left - 2 && x <= c.right + 2 && y >= c.top - 2 && y <= c.bottom + 2)) continue;
         counts.total++;
         if (gr > 120 && r < 90 && b < 90) counts.green++;
         if (r > 120 && gr < 90 && b < 90) counts.red++;
         if (b > 120 && r < 90 && gr < 90) counts.blue++;
         if (r < 8 && gr < 8 && b < 8) counts.black++;
-        const sample = String.fromCharCode(r >> 4 << 4 | gr >> 4, b >> 4);
-        if (old && old.substr(pixels.length, 2) !== sample) counts.differ++;
-        pixels += sample;
+        if (old && old.substr(at, 2) !== sample) counts.differ++;
       }
     }
     counts.pixels = btoa(pixels);
