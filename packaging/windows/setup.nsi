@@ -84,6 +84,7 @@ UninstPage instfiles
 ; GetVersion, as the system documents it (Wine's win98 mode keeps NT traits that
 ; WinVer.nsh's IsNT reads, but reports this bit as the Windows 95 family does).
 Var Win95Family
+!define IsNT `$Win95Family = 0`
 ; The major version number (6 from Vista on).
 Var WinMajor
 ; 1 in the elevated, machine-wide part of the NT family (the /MACHINE switch).
@@ -102,7 +103,6 @@ Var MachinePart
     ${EndIf}
   ${EndIf}
 !macroend
-!define IsNT `$Win95Family = 0`
 
 ; The machine-wide part writes into the system folder and HKLM, which only
 ; administrators may do on the NT family.
@@ -205,8 +205,21 @@ FunctionEnd
     ; The folder, as the last word of the command line (NSIS's rule).
     !if "${un}" == "un."
       StrCpy $1 "$1 _?=$INSTDIR"
+      ; Already a copy in the user's temporary folder.
+      StrCpy $7 "$EXEPATH"
     !else
       StrCpy $1 "$1 /D=$INSTDIR"
+      ; Started from a local copy: an elevated process does not see the user's network
+      ; drives, and another account may have no access to the share the setup lies on.
+      InitPluginsDir
+      StrCpy $7 "$PLUGINSDIR\setup.exe"
+      ClearErrors
+      SetDetailsPrint none
+      CopyFiles /SILENT "$EXEPATH" "$7"
+      SetDetailsPrint lastused
+      ${If} ${Errors}
+        StrCpy $7 "$EXEPATH"
+      ${EndIf}
     !endif
     StrCpy $2 "runas"
     ${If} $WinMajor < 6
@@ -219,7 +232,7 @@ FunctionEnd
     DetailPrint "Starting the part that needs an administrator's rights ($2)"
     ; SHELLEXECUTEINFOA: cbSize, fMask, hwnd, lpVerb, lpFile, lpParameters, lpDirectory,
     ; nShow, hInstApp, lpIDList, lpClass, hkeyClass, dwHotKey, hIcon, hProcess.
-    System::Call '*(&l4, i ${SEE_MASK_NOCLOSEPROCESS}, p $HWNDPARENT, t r2, t "$EXEPATH", t r1, p 0, i ${SW_SHOWNORMAL}, p, p, p, p, i, p, p) p .r3'
+    System::Call '*(&l4, i ${SEE_MASK_NOCLOSEPROCESS}, p $HWNDPARENT, t r2, t r7, t r1, p 0, i ${SW_SHOWNORMAL}, p, p, p, p, i, p, p) p .r3'
     System::Call 'shell32::ShellExecuteExA(p r3) i .r4 ?e'
     Pop $5
     StrCpy $6 ""
@@ -405,6 +418,9 @@ Function un.RestoreEarlierChoice
     ReadRegDWORD $3 HKCU "${USER_KEY}" "PreviousScreenSaveActive"
     ${IfNot} ${Errors}
       System::Call 'user32::SystemParametersInfoA(i ${SPI_SETSCREENSAVEACTIVE}, i r3, i 0, i ${SPIF_SAVE_AND_TELL})'
+    ${EndIf}
+    ${If} $1 == ""
+      StrCpy $1 "none"
     ${EndIf}
     DetailPrint "Screen saver put back: $1"
   ${EndIf}
