@@ -189,15 +189,28 @@ const CHECKS = {
     expect(now.red > 2000 && now.green < 200, `the dropped picture is not used (${now.red} red, ${now.green} green)`);
   },
 
-  // Full screen from the button; the cursor hides; a key ends it.
+  // Full screen from the button; the cursor hides; a key ends it, and so does a
+  // mouse movement of more than 4 pixels, but not a smaller one.
   async 'full-screen'(page, url) {
     await page.goto(url);
     await page.waitForFunction(() => Module.calledRun);
-    await page.click('#fullscreen');
-    await page.waitForFunction(() => document.fullscreenElement === document.getElementById('screen'), { timeout: 5000 });
+    const enter = async () => {
+      await page.click('#fullscreen');
+      await page.waitForFunction(() => document.fullscreenElement === document.getElementById('screen'), { timeout: 5000 });
+    };
+    const inFullScreen = () => page.evaluate(() => document.fullscreenElement !== null);
+    await enter();
     const cursor = await page.$eval('#screen', (c) => getComputedStyle(c).cursor);
     expect(cursor === 'none', `the cursor shows in full screen (${cursor})`);
     await page.keyboard.press('a');
+    await page.waitForFunction(() => !document.fullscreenElement, { timeout: 5000 });
+
+    await enter();
+    await page.mouse.move(300, 200);
+    await page.mouse.move(304, 196);
+    await pause(200);
+    expect(await inFullScreen(), 'a movement of 4 pixels ended full screen');
+    await page.mouse.move(309, 196);
     await page.waitForFunction(() => !document.fullscreenElement, { timeout: 5000 });
   },
 };
