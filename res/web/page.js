@@ -124,7 +124,7 @@ function takePictures(fileList) {
     var refused = Module._pendral_check_pictures();
     files.forEach(function (file, i) {
       if (places[i] >= 0 && (refused & (1 << places[i]))) {
-        problems.push(file.name + ': not an 8-bit bitmap that can be used; the built-in picture stays');
+        problems.push(file.name + ': not a whole 8-bit bitmap; the built-in picture stays');
       }
     });
     restart();

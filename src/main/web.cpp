@@ -10,8 +10,9 @@
 //                                   settings, a new scatter; 0 without memory
 //   pendral_take_picture(slot, data, size)  a dropped file (from malloc) as picture
 //                                   0, 1 or 2 (red, blue, plain body)
-//   pendral_check_pictures()        drops the pictures the bitmap reader refuses
-//                                   and gives them as a bit mask
+//   pendral_check_pictures()        drops the pictures the bitmap reader refuses,
+//                                   or whose files end before their pixel rows, and
+//                                   gives them as a bit mask
 //   pendral_time_steps(n), pendral_time_frames(n)  milliseconds per step and per
 //                                   whole frame (step, sprites, canvas), n of them
 #include <emscripten/emscripten.h>
@@ -23,6 +24,8 @@
 #include "app/page_settings.h"
 #include "app/tick_pacer.h"
 #include "gfx/indexed_image.h"
+#include "gfx/packed_dib.h"
+#include "platform/file.h"
 #include "platform/web/canvas.h"
 #include "sim/random.h"
 
@@ -42,6 +45,24 @@ void StopScene() {
     ReleaseScene();
     plat::web::CloseCanvas(&canvas);
     running = false;
+}
+
+// False for a picture file that ends before its pixel rows do. The reader would
+// fill the missing rows with colour 0, black on the black field, and a file of a
+// few bytes could ask for a picture of 256 MB; the page refuses such a file.
+bool HoldsEveryRow(const char* name) {
+    plat::File file = plat::OpenFileForReading(name);
+    if (!file) return false;
+    bool whole = false;
+    DibLayout layout;
+    if (const std::uint8_t* headers = ReadDibHeaders(file); headers && ComputeDibLayout(ReadDibHeader(headers), &layout)) {
+        std::uint64_t rest = 0;
+        std::uint8_t chunk[4096];
+        while (const std::uint32_t n = plat::ReadFromFile(file, chunk, sizeof chunk)) rest += n;
+        whole = rest >= layout.pixelBytes;
+    }
+    plat::CloseFile(file);
+    return whole;
 }
 
 // One step per 20 ms tick of real time; the frame shows the last of them.
@@ -97,10 +118,14 @@ EMSCRIPTEN_KEEPALIVE void pendral_take_picture(int slot, std::uint8_t* data, std
 EMSCRIPTEN_KEEPALIVE int pendral_check_pictures() {
     int refused = 0;
     for (int slot = 0; slot < 3; ++slot) {
-        IndexedImage probe;
-        probe.LoadFromBitmap(PICTURE_NAMES[slot]);
-        if (!plat::web::HasFile(PICTURE_NAMES[slot]) || (probe.header && probe.height > 0)) continue;
-        plat::web::ForgetFile(PICTURE_NAMES[slot]);
+        const char* name = PICTURE_NAMES[slot];
+        if (!plat::web::HasFile(name)) continue;
+        if (HoldsEveryRow(name)) {
+            IndexedImage probe;
+            probe.LoadFromBitmap(name);
+            if (probe.header && probe.height > 0) continue;
+        }
+        plat::web::ForgetFile(name);
         refused |= 1 << slot;
     }
     return refused;
