@@ -6,7 +6,8 @@
 //               in a 1024x768 window of its own.
 // Provides:     drawing.h, file.h, clock.h and bitmap_resource.h of the platform
 //               boundary, which is what the animation uses; the window, the event
-//               loop and the 20 ms tick live here. Settings come from options
+//               loop and the 20 ms tick live here (saver.h), and src/main/x11.cpp,
+//               the program's top, calls them. Settings come from options
 //               (app/saver_options.h) instead of CONTROL.INI.
 // Limitations:  TrueColor visuals of depth 16, 24 or 32 only; one screen, one field
 //               over all monitors; a change of window size sets the field up again
@@ -27,14 +28,10 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/animation.h"
-#include "app/saver_options.h"
-#include "platform/x11/surface.h"
-#include "sim/random.h"
+#include "platform/x11/saver.h"
 
-#ifndef PENDRAL_VERSION
-#define PENDRAL_VERSION "unknown"
-#endif
+#include "app/animation.h"
+#include "platform/x11/surface.h"
 
 namespace {
 
@@ -53,21 +50,7 @@ std::uint64_t NowMs() {
     return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
 }
 
-// SIGTERM and SIGINT only set a flag; the wait for the next tick is cut short by
-// them (no SA_RESTART), so the loop ends within moments.
-void CatchStopSignals() {
-    struct sigaction action{};
-    action.sa_handler = RequestStop;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGINT, &action, nullptr);
-}
-
-struct Run {
-    plat::WindowObject surface;
-    bool ownWindow = false;
-    Atom deleteWindow = None;
-};
+using plat::x11::Run;
 
 ::Window MakeOwnWindow(Run* run) {
     Display* d = run->surface.display;
@@ -184,67 +167,70 @@ bool ChooseTarget(const SaverOptions& options, Display* d, ::Window* target) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    SaverOptions options;
-    char error[200];
-    if (!ParseSaverOptions(argc, argv, &options, error, sizeof error)) {
-        std::fprintf(stderr, "pendral: %s\n", error);
-        return 1;
-    }
-    if (options.action == SaverOptions::Action::Help) {
-        std::fputs(SaverOptionsHelp(), stdout);
-        return 0;
-    }
-    if (options.action == SaverOptions::Action::Version) {
-        std::printf("pendral %s\n", PENDRAL_VERSION);
-        return 0;
-    }
-    CatchStopSignals();
+namespace plat::x11 {
 
+// SIGTERM and SIGINT only set a flag; the wait for the next tick is cut short by
+// them (no SA_RESTART), so the loop ends within moments.
+void CatchStopSignals() {
+    struct sigaction action{};
+    action.sa_handler = RequestStop;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+
+bool OpenRun(Run* run, const SaverOptions& options) {
     Display* d = XOpenDisplay(nullptr);
     if (!d) {
         const char* name = std::getenv("DISPLAY");
         std::fprintf(stderr, "pendral: cannot open display %s\n", name ? name : "(DISPLAY is not set)");
-        return 1;
+        return false;
     }
     XSetErrorHandler(RecordError);
-    Run run;
-    run.surface.display = d;
+    run->surface.display = d;
     ::Window target = 0;
-    if (!ChooseTarget(options, d, &target)) {
-        XCloseDisplay(d);
-        return 1;
-    }
+    if (!ChooseTarget(options, d, &target)) return false;
 
-    int status = 1;
     XWindowAttributes attributes{};
     if (target == 0) {
         const int screen = DefaultScreen(d);
-        if (!plat::x11::SupportedVisual(DefaultVisual(d, screen), DefaultDepth(d, screen))) {
+        if (!SupportedVisual(DefaultVisual(d, screen), DefaultDepth(d, screen))) {
             std::fprintf(stderr, "pendral: the display's visual is not TrueColor of depth 16, 24 or 32\n");
-            XCloseDisplay(d);
-            return 1;
+            return false;
         }
-        target = MakeOwnWindow(&run);
+        target = MakeOwnWindow(run);
     } else {
         XSelectInput(d, target, StructureNotifyMask | ExposureMask);
     }
+    run->surface.xid = target;
     if (!XGetWindowAttributes(d, target, &attributes)) {
         std::fprintf(stderr, "pendral: there is no window 0x%lx\n", target);
-    } else if (!plat::x11::SupportedVisual(attributes.visual, attributes.depth)) {
+        return false;
+    }
+    if (!SupportedVisual(attributes.visual, attributes.depth)) {
         std::fprintf(stderr, "pendral: window 0x%lx is not TrueColor of depth 16, 24 or 32 (depth %d)\n", target,
                      attributes.depth);
-    } else {
-        run.surface.xid = target;
-        run.surface.visual = attributes.visual;
-        run.surface.depth = attributes.depth;
-        ApplySaverOptions(options);
-        plat::x11::SetFileFolder(options.spritesFolder);
-        SeedRandom();
-        if (SetUp(&run, attributes.width, attributes.height)) status = EventLoop(&run);
-        TearDown(&run);
+        return false;
     }
-    if (run.ownWindow) XDestroyWindow(d, target);
-    XCloseDisplay(d);
+    run->surface.visual = attributes.visual;
+    run->surface.depth = attributes.depth;
+    run->width = attributes.width;
+    run->height = attributes.height;
+    return true;
+}
+
+int RunSaver(Run* run) {
+    const int status = SetUp(run, run->width, run->height) ? EventLoop(run) : 1;
+    TearDown(run);
     return status;
 }
+
+void CloseRun(Run* run) {
+    Display* d = run->surface.display;
+    if (!d) return;
+    if (run->ownWindow) XDestroyWindow(d, run->surface.xid);
+    XCloseDisplay(d);
+    run->surface.display = nullptr;
+}
+
+}  // namespace plat::x11
