@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <iterator>
 
 #include "platform/x11/saver.h"
 
@@ -39,15 +40,60 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) { stopRequested = 1; }
 
-int RecordError(Display*, XErrorEvent*) {
-    ++plat::x11::xErrorCount;
-    return 0;
-}
-
-std::uint64_t NowMs() {
+std::uint64_t NowUs() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
+}
+
+// ---- X errors ----------------------------------------------------------------
+
+struct ErrorKind {
+    unsigned char error, request, minor;
+};
+
+struct ErrorWatch {
+    ::Window window = 0;       // errors naming it, once it is gone, are expected
+    int shmOpcode = -1;        // the MIT-SHM extension's request code
+    bool trapping = false;
+    int trapped = 0;
+    bool shmFailed = false;
+    ErrorKind seen[32]{};
+    int seenCount = 0;
+} errors;
+
+// The request's name from Xlib's error database ("X_PutImage", "X_ShmPutImage").
+void RequestName(Display* d, const XErrorEvent& e, char* name, int size) {
+    char key[32];
+    if (e.request_code < 128) std::snprintf(key, sizeof key, "%d", e.request_code);
+    else if (e.request_code == errors.shmOpcode) std::snprintf(key, sizeof key, "MIT-SHM.%d", e.minor_code);
+    else std::snprintf(key, sizeof key, "extension %d.%d", e.request_code, e.minor_code);
+    XGetErrorDatabaseText(d, "XRequest", key, key, name, size);
+}
+
+// Runs inside Xlib, so it makes no request: it notes and prints.
+int OnXError(Display* d, XErrorEvent* e) {
+    if (errors.trapping) {
+        ++errors.trapped;
+        return 0;
+    }
+    // XScreenSaver may destroy the window at any moment: requests already on
+    // their way then name a window that is gone, and its DestroyNotify ends the run.
+    if (e->resourceid == errors.window && (e->error_code == BadWindow || e->error_code == BadDrawable)) return 0;
+    if (e->request_code == errors.shmOpcode) errors.shmFailed = true;
+    for (int i = 0; i < errors.seenCount; ++i) {
+        const ErrorKind& k = errors.seen[i];
+        if (k.error == e->error_code && k.request == e->request_code && k.minor == e->minor_code) return 0;
+    }
+    if (errors.seenCount < static_cast<int>(std::size(errors.seen)))
+        errors.seen[errors.seenCount++] = ErrorKind{e->error_code, e->request_code, e->minor_code};
+    char text[160], request[80];
+    XGetErrorText(d, e->error_code, text, sizeof text);
+    RequestName(d, *e, request, sizeof request);
+    std::fprintf(stderr, "pendral: X error %s in %s (request %d.%d, resource 0x%lx)%s\n", text, request,
+                 e->request_code, e->minor_code, e->resourceid,
+                 e->request_code == errors.shmOpcode ? "; drawing without shared memory from now on" : "");
+    return 0;
 }
 
 using plat::x11::Run;
@@ -70,11 +116,17 @@ using plat::x11::Run;
     return w;
 }
 
+// The scene on the window at this size. False, after one line on standard error,
+// when memory for it is lacking (the only reason a size cannot be drawn).
 bool SetUp(Run* run, std::int32_t width, std::int32_t height) {
     if (!plat::x11::OpenSurface(&run->surface, width, height)) return false;
     clientWidth = run->surface.width;
     clientHeight = run->surface.height;
     SetUpScene(&run->surface);
+    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0) {
+        std::fprintf(stderr, "pendral: out of memory for a field of %dx%d\n", clientWidth, clientHeight);
+        return false;
+    }
     return true;
 }
 
@@ -115,11 +167,11 @@ Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::
     return Outcome::Continue;
 }
 
-// Ticks every 20 ms until a signal, a key, the close button or the window's end.
-// A late tick is not caught up: the next one comes 20 ms after it.
+// Ticks every run->delayUs until a signal, a key, the close button or the
+// window's end. A late tick is not caught up: the next one comes a delay after it.
 int EventLoop(Run* run) {
     Display* d = run->surface.display;
-    std::uint64_t nextTick = NowMs() + TICK_INTERVAL_MS;
+    std::uint64_t nextTick = NowUs() + run->delayUs;
     while (!stopRequested) {
         std::int32_t width = run->surface.width, height = run->surface.height;
         while (XPending(d)) {
@@ -131,14 +183,17 @@ int EventLoop(Run* run) {
             TearDown(run);
             if (!SetUp(run, width, height)) return 1;
         }
-        const std::uint64_t now = NowMs();
+        const std::uint64_t now = NowUs();
         if (now >= nextTick) {
             AdvanceFrame(&run->surface);
-            nextTick = nextTick + TICK_INTERVAL_MS > now ? nextTick + TICK_INTERVAL_MS : now + TICK_INTERVAL_MS;
+            if (run->fps.shown) plat::x11::DrawFps(&run->fps, &run->surface, now);
+            nextTick = nextTick + run->delayUs > now ? nextTick + run->delayUs : now + run->delayUs;
             continue;
         }
+        // A signal cuts the wait short; one that comes just before it waits at
+        // most one delay (0.1 s at most).
         pollfd connection{ConnectionNumber(d), POLLIN, 0};
-        poll(&connection, 1, static_cast<int>(nextTick - now));
+        poll(&connection, 1, static_cast<int>((nextTick - now + 999) / 1000));
     }
     return 0;
 }
@@ -179,6 +234,23 @@ void CatchStopSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
+void BeginErrorTrap() {
+    errors.trapping = true;
+    errors.trapped = 0;
+}
+
+int EndErrorTrap(::Display* display) {
+    XSync(display, False);
+    errors.trapping = false;
+    return errors.trapped;
+}
+
+bool TakeSharedMemoryFailure() {
+    const bool failed = errors.shmFailed;
+    errors.shmFailed = false;
+    return failed;
+}
+
 bool OpenRun(Run* run, const SaverOptions& options) {
     Display* d = XOpenDisplay(nullptr);
     if (!d) {
@@ -186,8 +258,11 @@ bool OpenRun(Run* run, const SaverOptions& options) {
         std::fprintf(stderr, "pendral: cannot open display %s\n", name ? name : "(DISPLAY is not set)");
         return false;
     }
-    XSetErrorHandler(RecordError);
+    XSetErrorHandler(OnXError);
+    int event = 0, error = 0;
+    if (!XQueryExtension(d, "MIT-SHM", &errors.shmOpcode, &event, &error)) errors.shmOpcode = -1;
     run->surface.display = d;
+    run->delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
     ::Window target = 0;
     if (!ChooseTarget(options, d, &target)) return false;
 
@@ -203,6 +278,7 @@ bool OpenRun(Run* run, const SaverOptions& options) {
         XSelectInput(d, target, StructureNotifyMask | ExposureMask);
     }
     run->surface.xid = target;
+    errors.window = target;
     if (!XGetWindowAttributes(d, target, &attributes)) {
         std::fprintf(stderr, "pendral: there is no window 0x%lx\n", target);
         return false;
@@ -216,6 +292,7 @@ bool OpenRun(Run* run, const SaverOptions& options) {
     run->surface.depth = attributes.depth;
     run->width = attributes.width;
     run->height = attributes.height;
+    if (options.showFps) OpenFps(&run->fps, &run->surface);
     return true;
 }
 
@@ -228,6 +305,7 @@ int RunSaver(Run* run) {
 void CloseRun(Run* run) {
     Display* d = run->surface.display;
     if (!d) return;
+    CloseFps(&run->fps, d);
     if (run->ownWindow) XDestroyWindow(d, run->surface.xid);
     XCloseDisplay(d);
     run->surface.display = nullptr;

@@ -9,13 +9,32 @@
 
 namespace plat::x11 {
 
+// XScreenSaver's frame-rate display: frames per second and the share of one
+// core the program used, in the window's lower left corner.
+struct FpsOverlay {
+    bool shown = false;
+    ::GC gc = nullptr;
+    ::XFontStruct* font = nullptr;
+    std::uint64_t periodStartUs = 0;
+    double periodStartCpu = 0;
+    int frames = 0;
+    char lines[2][24] = {"FPS: ...", "Load: ..."};
+};
+
 struct Run {
     WindowObject surface;
     bool ownWindow = false;
     ::Atom deleteWindow = 0;
     std::int32_t width = 0;  // of the window when the run starts
     std::int32_t height = 0;
+    std::uint32_t delayUs = 20000;
+    FpsOverlay fps;
 };
+
+// The overlay of -fps (fps.cpp): made once, drawn after every frame.
+void OpenFps(FpsOverlay* fps, WindowObject* surface);
+void DrawFps(FpsOverlay* fps, WindowObject* surface, std::uint64_t nowUs);
+void CloseFps(FpsOverlay* fps, ::Display* display);
 
 // SIGTERM and SIGINT end the run with status 0.
 void CatchStopSignals();
