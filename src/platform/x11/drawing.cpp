@@ -4,7 +4,9 @@
 #include "platform/drawing.h"
 
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -129,6 +131,22 @@ void FreeImage(WindowObject* s) {
     s->usingShm = false;
     s->staging = nullptr;
     s->stagingBytes = s->stagingUsed = 0;
+}
+
+// Zeroes a run of a pixel buffer's memory. Whole pages inside it are handed
+// back to the system, which gives them again zeroed when they are next touched:
+// clearing a large field touches none of it.
+void ZeroMemory(std::uint8_t* start, std::size_t bytes) {
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(start), end = begin + bytes;
+    const std::uintptr_t firstPage = (begin + page - 1) & ~(page - 1), lastPage = end & ~(page - 1);
+    if (bytes < 16 * page || firstPage >= lastPage ||
+        madvise(reinterpret_cast<void*>(firstPage), lastPage - firstPage, MADV_DONTNEED) != 0) {
+        std::memset(start, 0, bytes);
+        return;
+    }
+    std::memset(start, 0, firstPage - begin);
+    std::memset(reinterpret_cast<void*>(lastPage), 0, end - lastPage);
 }
 
 // Row conversions, one per pixel size, through the palette's table of pixels
@@ -380,9 +398,11 @@ Bitmap SelectDcBitmap(DeviceContext dc, Bitmap bitmap) {
     return previous;
 }
 
+std::size_t PixelBytes(const BitmapObject& b) { return static_cast<std::size_t>(b.stride) * static_cast<std::size_t>(b.height); }
+
 void DestroyBitmap(Bitmap bitmap) {
     if (!bitmap) return;
-    std::free(bitmap->pixels);
+    munmap(bitmap->pixels, PixelBytes(*bitmap));
     delete bitmap;
 }
 
@@ -396,14 +416,17 @@ Bitmap CreatePixelBuffer(DeviceContext, const void* info, std::uint8_t** bits) {
     const std::int32_t stride = (width + 3) & ~3;
     auto* bitmap = new (std::nothrow) BitmapObject{};
     if (!bitmap) return nullptr;
-    bitmap->pixels = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(stride), static_cast<std::size_t>(height)));
-    if (!bitmap->pixels) {
-        delete bitmap;
-        return nullptr;
-    }
     bitmap->width = width;
     bitmap->height = height;
     bitmap->stride = stride;
+    // Pages of their own, zero until first written: a field as large as X allows
+    // (32767 x 32767, 1 GiB) costs only the pages that sprites ever touch.
+    void* pixels = mmap(nullptr, PixelBytes(*bitmap), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pixels == MAP_FAILED) {
+        delete bitmap;
+        return nullptr;
+    }
+    bitmap->pixels = static_cast<std::uint8_t*>(pixels);
     *bits = bitmap->pixels;
     return bitmap;
 }
@@ -415,7 +438,12 @@ void FillBlack(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t wi
         const std::int64_t left = x < 0 ? 0 : x, top = y < 0 ? 0 : y;
         const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + width, b->width);
         const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + height, b->height);
-        for (std::int64_t row = top; row < bottom && left < right; ++row)
+        if (left >= right || top >= bottom) return;
+        if (left == 0 && right == b->width) {  // whole rows: one run of memory
+            ZeroMemory(b->pixels + (b->height - bottom) * b->stride, static_cast<std::size_t>((bottom - top) * b->stride));
+            return;
+        }
+        for (std::int64_t row = top; row < bottom; ++row)
             std::memset(b->pixels + (b->height - 1 - row) * b->stride + left, 0, static_cast<std::size_t>(right - left));
         return;
     }

@@ -1,14 +1,21 @@
 // Pendral on Linux: the X11 front end.
 //
 // Platform:     X11 through Xlib, with the MIT-SHM extension where the display
-//               allows it (plain XPutImage otherwise, e.g. a remote display). Runs
-//               as an XScreenSaver hack (-root, -window-id, XSCREENSAVER_WINDOW) or
-//               in a 1024x768 window of its own.
+//               allows it (plain XPutImage otherwise, e.g. a remote display, or
+//               once a shared-memory request fails). Runs as an XScreenSaver hack
+//               (-root, -window-id, XSCREENSAVER_WINDOW) or in a 1024x768 window
+//               of its own.
 // Provides:     drawing.h, file.h, clock.h and bitmap_resource.h of the platform
 //               boundary, which is what the animation uses; the window, the event
-//               loop and the 20 ms tick live here (saver.h), and src/main/x11.cpp,
-//               the program's top, calls them. Settings come from options
-//               (app/saver_options.h) instead of CONTROL.INI.
+//               loop, the tick (-delay) and the -fps overlay live here (saver.h),
+//               and src/main/x11.cpp, the program's top, calls them. Settings come
+//               from options (app/saver_options.h) instead of CONTROL.INI.
+// Drawing:      a frame's copies from the 8-bit back buffer are collected, joined
+//               where that is cheaper, converted a row at a time through the
+//               palette's table of pixel values, and put from a small staging
+//               memory; no image is as large as the window, so any size X allows
+//               (up to 32767 x 32767) works, the back buffer's untouched pages
+//               costing nothing.
 // Limitations:  TrueColor visuals of depth 16, 24 or 32 only; one screen, one field
 //               over all monitors; a change of window size sets the field up again
 //               with a new scatter; no settings dialog, password or preview mode
