@@ -1,6 +1,7 @@
 // Drawing on X11: palette colours become pixel values of the window's TrueColor
-// format once per palette, and each copy from the 8-bit back buffer converts its
-// rectangle into the window-sized image and puts that part on the window.
+// format once per palette. A frame's copies from the 8-bit back buffer are noted,
+// joined where that is cheaper, and at the frame's end converted row by row into
+// a small staging memory and put on the window, as few images as they allow.
 #include "platform/drawing.h"
 
 #include <sys/ipc.h>
@@ -224,7 +225,7 @@ void JoinPending(WindowObject* s) {
 
 // Waits until the server has read the staging memory, so that it can be written again.
 void StagingConsumed(WindowObject* s) {
-    if (s->usingShm) XSync(s->display, False);
+    if (s->usingShm && s->stagingUsed > 0) XSync(s->display, False);
     s->stagingUsed = 0;
 }
 
@@ -239,7 +240,8 @@ const std::uint8_t* SourceRow(const PendingCopy& c, std::int64_t x, std::int64_t
 // frame's pieces follow each other until the memory is full.
 void PutCopy(WindowObject* s, const std::uint32_t* lut, const PendingCopy& c) {
     XImage& image = *s->image;
-    const std::int64_t rowBytes = (std::int64_t{c.width} * image.bits_per_pixel + 31) / 32 * 4;
+    const std::int64_t pad = image.bitmap_pad;  // bits a row is padded to, as the server expects
+    const std::int64_t rowBytes = (std::int64_t{c.width} * image.bits_per_pixel + pad - 1) / pad * (pad / 8);
     const std::int64_t maxRows = std::max<std::int64_t>(1, s->stagingBytes / rowBytes);
     for (std::int32_t top = 0; top < c.height;) {
         const std::int32_t rows = static_cast<std::int32_t>(std::min<std::int64_t>(c.height - top, maxRows));
@@ -274,13 +276,17 @@ void FlushPending(WindowObject* s, Palette palette) {
 }
 
 // After a shared-memory request failed: the same drawing through plain XPutImage,
-// on a window painted black again (the failed puts left it unknown).
+// on a window painted black again (the failed puts left it unknown). Without
+// memory for that the surface is left without an image, which ends the run.
 void FallBackToPlainImage(WindowObject* s) {
     const std::int32_t width = s->width;
     const std::int32_t height = static_cast<std::int32_t>(s->stagingBytes / s->image->bytes_per_line);
     FreeImage(s);
     s->shmAllowed = false;
-    if (!MakePlainImage(s, width, height)) return;
+    if (!MakePlainImage(s, width, height)) {
+        std::fprintf(stderr, "pendral: out of memory for an image of %dx%d\n", width, height);
+        return;
+    }
     x11::RepaintSurface(s, 0, 0, s->width, s->height);
 }
 

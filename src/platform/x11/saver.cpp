@@ -193,6 +193,7 @@ int EventLoop(Run* run) {
         const std::uint64_t now = NowUs();
         if (now >= nextTick) {
             AdvanceFrame(&run->surface);
+            if (!run->surface.image) return 1;  // its drawing failed, and said why
             if (run->fps.shown) plat::x11::DrawFps(&run->fps, &run->surface, now);
             nextTick = nextTick + run->delayUs > now ? nextTick + run->delayUs : now + run->delayUs;
             continue;
