@@ -1,20 +1,19 @@
 // Cost of one BodyField::Step at the smallest, the default and the largest count.
 #include <benchmark/benchmark.h>
 
-#include "app/settings.h"
 #include "fake.h"
 #include "sim/body_field.h"
 #include "sim/random.h"
 
 namespace {
 
+constexpr std::int32_t ON = 1;
+
 void BM_BodyFieldStep(benchmark::State& state) {
     fake::Reset();  // the tick count stands still: no scatter during the run
-    saverSettings.redSwitch = 1;
-    saverSettings.blueSwitch = 1;
     SetRandomState(1);
     BodyField field;
-    field.Setup(static_cast<std::int32_t>(state.range(0)), 1024, 768, 110, 5);
+    field.Setup(static_cast<std::int32_t>(state.range(0)), 1024, 768, 110, 5, {&ON, &ON});  // red and blue on
     for (auto _ : state) {
         field.Step();
         benchmark::DoNotOptimize(field.Bodies());

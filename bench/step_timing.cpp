@@ -5,20 +5,19 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/settings.h"
 #include "fake.h"
 #include "sim/body_field.h"
 #include "sim/random.h"
+
+constexpr std::int32_t ON = 1;
 
 int main() {
     using Clock = std::chrono::steady_clock;
     for (std::int32_t bodies : {3, 51, 100}) {
         fake::Reset();  // the tick count stands still: no scatter during the run
-        saverSettings.redSwitch = 1;
-        saverSettings.blueSwitch = 1;
         SetRandomState(1);
         BodyField field;
-        field.Setup(bodies, 1024, 768, 110, 5);
+        field.Setup(bodies, 1024, 768, 110, 5, {&ON, &ON});  // red and blue on
         double seconds = 0;
         long steps = 16;
         for (;; steps *= 2) {

@@ -23,7 +23,7 @@ constexpr std::int32_t SPRITE_SIZE = 32;
 
 void SetUpScene(plat::Window window) {
     bodyField.Setup(saverSettings.bodyCount, clientWidth, clientHeight, saverSettings.attractionSetting,
-                    saverSettings.refreshMinutes);
+                    saverSettings.refreshMinutes, {&saverSettings.redSwitch, &saverSettings.blueSwitch});
     // One sprite per body that exists: a field whose bodies could not be
     // allocated gets no sprites, and every frame draws nothing.
     const std::int32_t count = bodyField.Count();

@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "platform/dialog.h"
 #include "platform/messages.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -46,6 +47,8 @@ constexpr SwitchSetting SWITCH_SETTINGS[] = {
 };
 
 constexpr int LABEL_BUFFER_SIZE = 32;
+constexpr int REASON_BUFFER_SIZE = 256;
+constexpr int MESSAGE_BUFFER_SIZE = REASON_BUFFER_SIZE + 64;
 
 void WriteLabel(plat::Window dialog, const ScrollSetting& setting) {
     const std::int32_t value = saverSettings.*setting.field;
@@ -73,9 +76,23 @@ void InitDialog(plat::Window dialog) {
     }
 }
 
+// Tells the user that nothing was stored, in the system's own words.
+void ReportSaveFailure(plat::Window dialog, std::uint32_t error) {
+    char reason[REASON_BUFFER_SIZE];
+    plat::SystemErrorText(error, reason, REASON_BUFFER_SIZE);
+    char text[MESSAGE_BUFFER_SIZE];
+    std::snprintf(text, sizeof text, "%s\n\n%s", SAVE_FAILED_TEXT, reason);
+    plat::ShowErrorMessage(dialog, text, SAVE_FAILED_CAPTION);
+}
+
 plat::MessageResult Command(plat::Window dialog, std::uint32_t id) {
     if (id == msg::CMD_OK) {
-        SaveSettings();
+        // A save that failed keeps the dialog open: the choices are still on
+        // screen, to try again or to cancel.
+        if (std::uint32_t error = SaveSettings()) {
+            ReportSaveFailure(dialog, error);
+            return 1;
+        }
         plat::EndModalDialog(dialog, 1);
         return 1;
     }

@@ -7,7 +7,13 @@
 
 inline constexpr std::int32_t CONFIG_DIALOG_ID = 2003;
 
-// Dialog procedure of template 2003: edits saverSettings in place, saves on OK.
+// The message box shown when OK could not store the settings anywhere; the
+// system's reason follows the text.
+inline constexpr const char* SAVE_FAILED_CAPTION = "Pendral";
+inline constexpr const char* SAVE_FAILED_TEXT = "The settings could not be saved.";
+
+// Dialog procedure of template 2003: edits saverSettings in place, saves on OK
+// and closes, or tells the user and stays open when the save failed.
 plat::MessageResult ConfigDialogProc(plat::Window dialog, std::uint32_t message, plat::WordParam wParam,
                                      plat::LongParam lParam);
 

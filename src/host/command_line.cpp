@@ -55,3 +55,7 @@ std::uint32_t ParseWindowHandle(const char* text) {
     for (const char* p = text; *p >= '0' && *p <= '9'; ++p) value = value * 10u + static_cast<std::uint32_t>(*p - '0');
     return value;
 }
+
+std::uintptr_t WindowHandleValue(std::uint32_t number) {
+    return static_cast<std::uintptr_t>(static_cast<std::intptr_t>(static_cast<std::int32_t>(number)));
+}

@@ -29,3 +29,9 @@ SwitchChoice ReadSwitch(const char* tail, std::int32_t win95Family);
 // Leading decimal digits as an unsigned 32-bit number that wraps around; 0 when
 // there are none.
 std::uint32_t ParseWindowHandle(const char* text);
+
+// The handle value that a window number of the command line names. Window
+// handles are 32-bit values shared by 32- and 64-bit programs, and a 64-bit
+// handle is the sign extension of its 32-bit number, so 2147483648 and above
+// name handles with the top half all ones.
+std::uintptr_t WindowHandleValue(std::uint32_t number);

@@ -15,7 +15,7 @@ static_assert(SAVER_CLASS_STYLE == (msg::CLASS_VREDRAW | msg::CLASS_HREDRAW | ms
 namespace {
 
 plat::Window WindowFromNumber(std::uint32_t number) {
-    return reinterpret_cast<plat::Window>(static_cast<std::uintptr_t>(number));
+    return reinterpret_cast<plat::Window>(WindowHandleValue(number));
 }
 
 }  // namespace

@@ -26,6 +26,10 @@ void SetItemText(Window dialog, std::int32_t id, const char* text);
 // The control id of a child window (16 bits, as the dialog template stores it).
 std::uint32_t ControlId(Window control);
 
+// Shows `text` in a modal error message box with an OK button over `owner`
+// (may be null), titled `caption`, and returns when the user has closed it.
+void ShowErrorMessage(Window owner, const char* text, const char* caption);
+
 // Ends the modal loop of `dialog`; RunModalDialog then returns `result`.
 void EndModalDialog(Window dialog, MessageResult result);
 

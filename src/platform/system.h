@@ -1,5 +1,6 @@
 // The process and the system it runs on: command line, own module, version,
-// process end, the fault guard and the screen-saver-running state.
+// process end, the fault guard, the screen-saver-running state and the
+// system's error codes.
 #pragma once
 
 #include <cstdint>
@@ -31,5 +32,13 @@ std::int32_t SetScreenSaverRunning(std::int32_t on);
 // From now on, a fault that nothing else handles is first reported by the
 // system, then `cleanup` runs and the process ends.
 void InstallFaultGuard(void (*cleanup)());
+
+// The error code that the calling thread's last failed system call left.
+std::uint32_t LastSystemError();
+
+// The system's own description of error `code` in the user's language, as one
+// line without a trailing line break, in `buffer` (`size` > 0 characters with
+// the terminator). Where the system has none, "Error <code>." in English.
+void SystemErrorText(std::uint32_t code, char* buffer, int size);
 
 }  // namespace plat

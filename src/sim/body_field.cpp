@@ -14,7 +14,6 @@
 #define PENDRAL_BODY_FIELD_AVX 0
 #endif
 
-#include "app/settings.h"
 #include "platform/clock.h"
 #include "sim/random.h"
 
@@ -48,18 +47,18 @@ std::int32_t TruncateToInt32(double value) {
     return static_cast<std::int32_t>(value);
 }
 
-BodyKind KindFor(std::int32_t index) {
-    if (index == 0 && saverSettings.redSwitch > 0) return BodyKind::Red;
-    if (index == 1 && saverSettings.blueSwitch > 0) return BodyKind::Blue;
+}  // namespace
+
+BodyKind BodyField::KindFor(std::int32_t index) const {
+    if (index == 0 && switches.red && *switches.red > 0) return BodyKind::Red;
+    if (index == 1 && switches.blue && *switches.blue > 0) return BodyKind::Blue;
     return BodyKind::Plain;
 }
-
-}  // namespace
 
 BodyField::~BodyField() { Release(); }
 
 void BodyField::Setup(std::int32_t bodyCount, std::int32_t fieldWidth, std::int32_t fieldHeight,
-                      std::int32_t attractionSetting, std::int32_t refreshMinutes) {
+                      std::int32_t attractionSetting, std::int32_t refreshMinutes, BodySwitches kindSwitches) {
     // A second set-up replaces the bodies of the first instead of leaking them.
     Release();
 
@@ -78,6 +77,7 @@ void BodyField::Setup(std::int32_t bodyCount, std::int32_t fieldWidth, std::int3
         return;
     }
     count = n;
+    switches = kindSwitches;
     width = static_cast<double>(fieldWidth);
     height = static_cast<double>(fieldHeight);
     attraction = (static_cast<double>(attractionSetting) - 100.0) * 0.125;
@@ -296,6 +296,7 @@ void BodyField::Clear() {
     attraction = 0;
     lastScatterTick = 0;
     scatterPeriodMs = 0;
+    switches = {};
     bodies = nullptr;
     scratch = nullptr;
 }

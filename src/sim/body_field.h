@@ -5,6 +5,14 @@
 
 enum class BodyKind : std::int32_t { Red = 0, Blue = 1, Plain = 2 };
 
+// The switches that make body 0 the heavy red body and body 1 the blue body (each
+// when > 0). The field keeps the addresses given to Setup and reads them at every
+// scatter, so that a change takes effect at the next one; a null address is off.
+struct BodySwitches {
+    const std::int32_t* red = nullptr;
+    const std::int32_t* blue = nullptr;
+};
+
 struct Body {
     std::int32_t ix;  // x truncated toward zero (saturating)
     std::int32_t iy;  // y truncated toward zero (saturating)
@@ -28,7 +36,7 @@ public:
     // a second call replaces the first field. If the bodies cannot be
     // allocated the field stays empty and Scatter and Step do nothing.
     void Setup(std::int32_t bodyCount, std::int32_t width, std::int32_t height,
-               std::int32_t attractionSetting, std::int32_t refreshMinutes);
+               std::int32_t attractionSetting, std::int32_t refreshMinutes, BodySwitches switches);
     void Scatter();
     void Step();
 
@@ -53,6 +61,7 @@ private:
     const Body& At(std::int32_t index) const;
     void Move(Body& body, double ax, double ay) const;
     void Clear();
+    BodyKind KindFor(std::int32_t index) const;
 
     double width = 0;
     double height = 0;
@@ -60,6 +69,7 @@ private:
     double attraction = 0;
     std::uint32_t lastScatterTick = 0;
     std::uint32_t scatterPeriodMs = 0;
+    BodySwitches switches;
     Body* bodies = nullptr;
     double* scratch = nullptr;  // the step's working columns, allocated with the bodies
 };

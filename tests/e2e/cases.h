@@ -10,11 +10,15 @@
 
 namespace e2e {
 
-// Every case starts with no settings file, a cursor in a known place and a
+// Every case starts with no settings file, no per-user settings, no mapping of
+// them, a cursor in a known place and a
 // stand-in log of its own.
 class SaverCase : public ::testing::Test {
 protected:
     void SetUp() override {
+        LockSettingsFile(false);
+        SetSettingsMapping(false);
+        RemoveUserSettings();
         SetSettingsFile(std::nullopt);
         ResetStandIns(0, 0);
         PlaceCursor(CURSOR_X, CURSOR_Y);

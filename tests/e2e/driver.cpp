@@ -606,6 +606,70 @@ void SetUsePassword(std::optional<DWORD> value) {
     RegCloseKey(key);
 }
 
+namespace {
+constexpr char MAPPING_KEY[] = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\IniFileMapping\\CONTROL.INI";
+}  // namespace
+
+std::optional<std::vector<std::pair<std::string, std::string>>> UserSettings() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, USER_SETTINGS_KEY, 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+    std::vector<std::pair<std::string, std::string>> values;
+    for (DWORD i = 0;; ++i) {
+        char name[256];
+        BYTE data[256];
+        DWORD nameLength = sizeof name, dataLength = sizeof data - 1, type = 0;
+        if (RegEnumValueA(key, i, name, &nameLength, nullptr, &type, data, &dataLength) != ERROR_SUCCESS) break;
+        data[dataLength] = 0;
+        values.emplace_back(name, type == REG_SZ ? reinterpret_cast<char*>(data) : "(not a string)");
+    }
+    RegCloseKey(key);
+    return values;
+}
+
+void RemoveUserSettings() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, USER_SETTINGS_KEY);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Pendral");
+}
+
+void BlockUserSettings() {
+    RemoveUserSettings();
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Pendral", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
+                        nullptr, &key, nullptr) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+    }
+}
+
+void SetSettingsMapping(bool on) {
+    // In both registry views, as the setup program registers it on 64-bit Windows
+    // (Wine reads the 64-bit view only, Windows each program's own).
+    for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, MAPPING_KEY, 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS) {
+            continue;
+        }
+        const char target[] = "USR:Software\\Pendral\\Settings";
+        if (on) {
+            RegSetValueExA(key, SECTION, 0, REG_SZ, reinterpret_cast<const BYTE*>(target), sizeof target);
+        } else {
+            RegDeleteValueA(key, SECTION);
+        }
+        RegCloseKey(key);
+    }
+    // The profile functions keep a copy of the file they read last: let them read afresh.
+    WritePrivateProfileStringA(nullptr, nullptr, nullptr, "CONTROL.INI");
+}
+
+void LockSettingsFile(bool locked) {
+    if (locked) {
+        RemoveFile(SettingsPath());
+        CreateDirectoryA(SettingsPath().c_str(), nullptr);
+    } else {
+        RemoveDirectoryA(SettingsPath().c_str());
+    }
+}
+
 // ---------------------------------------------------------------- stand-ins
 
 namespace {

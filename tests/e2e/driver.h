@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace e2e {
@@ -138,6 +139,21 @@ std::optional<std::string> IniText(const char* section, const char* key);
 // --- registry ---
 // "ScreenSaveUsePassword" under HKCU\Control Panel\Desktop: a DWORD, or removed.
 void SetUsePassword(std::optional<DWORD> value);
+
+// Where the saver keeps its settings when the Windows folder refuses them.
+inline constexpr char USER_SETTINGS_KEY[] = "Software\\Pendral\\Settings";
+// The string values of HKCU\<USER_SETTINGS_KEY>, or nullopt when the key is missing.
+std::optional<std::vector<std::pair<std::string, std::string>>> UserSettings();
+// Removes HKCU\Software\Pendral with everything in it.
+void RemoveUserSettings();
+// Makes HKCU\Software\Pendral a volatile key, under which no lasting key can be made.
+void BlockUserSettings();
+// Registers (or removes) the system's redirection of the settings section of
+// CONTROL.INI to the per-user key, as the setup program does.
+void SetSettingsMapping(bool on);
+// Puts a folder where CONTROL.INI belongs, so that every write to it fails
+// (false: removes that folder again).
+void LockSettingsFile(bool locked);
 
 // --- stand-in libraries ---
 // Names the log and answer files in the environment that every saver inherits.

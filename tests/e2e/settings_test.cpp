@@ -1,5 +1,6 @@
 // The configuration dialog against the settings file, and what the next
 // full-screen run makes of the saved settings.
+#include <map>
 #include <memory>
 #include <string>
 
@@ -66,6 +67,8 @@ protected:
         KeyPress(VK_ESCAPE);
         EXPECT_TRUE(ExitsWith(*saver_, 1));
     }
+
+    void SaveAndSeeThemNext(bool switchesOn);
 
     std::unique_ptr<Saver> saver_;
     HWND dialog_ = nullptr;
@@ -195,42 +198,102 @@ Patches PatchesOf(const Shot& shot) {
     return {CountPatches(shot, Disc::red), CountPatches(shot, Disc::blue), CountPatches(shot, Disc::green)};
 }
 
+// Three bodies and the two switches, saved through the dialog; the next
+// full-screen run draws them and the next dialog shows them.
+void Settings::SaveAndSeeThemNext(bool switchesOn) {
+    const Patches expected = switchesOn ? Patches{1, 1, 1} : Patches{0, 0, 3};
+    ASSERT_NO_FATAL_FAILURE(Open());
+    Scroll(BODY_BAR, SB_THUMBTRACK, 3);
+    Scroll(BODY_BAR, SB_THUMBPOSITION, 3);
+    ClickOn(Item(switchesOn ? RED_ON : RED_OFF));
+    ClickOn(Item(switchesOn ? BLUE_ON : BLUE_OFF));
+    ExpectShown("3", "10", "5");
+    Ok();
+
+    Saver saver;
+    ASSERT_TRUE(StartFullScreen(saver));
+    // Discs that overlap merge into one patch: look for a frame where all are apart.
+    Patches last{};
+    bool seen = SomeFrame(
+        [&](const Shot& shot) {
+            last = PatchesOf(shot);
+            ColourCount count = CountColours(shot);
+            if (!switchesOn) {
+                EXPECT_EQ(count.disc[0], 0u) << "a red disc";
+                EXPECT_EQ(count.disc[1], 0u) << "a blue disc";
+            }
+            return last == expected;
+        },
+        8000, 150);
+    EXPECT_TRUE(seen) << "last frame: red " << last.red << ", blue " << last.blue << ", green " << last.green;
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ExpectShown("3", "10", "5");
+    ExpectPairs(true, switchesOn, switchesOn);
+    Escape();
+}
+
 TEST_F(Settings, SavedCountAndSwitchesShowInTheNextFullScreenRun) {
     ASSERT_TRUE(SaverPictures().loaded);
-    struct Run {
-        bool switchesOn;
-        Patches expected;
-    };
-    for (const Run& run : {Run{true, {1, 1, 1}}, Run{false, {0, 0, 3}}}) {
-        SCOPED_TRACE(run.switchesOn ? "red and blue on" : "red and blue off");
-        // Three bodies and the two switches, saved through the dialog.
-        ASSERT_NO_FATAL_FAILURE(Open());
-        Scroll(BODY_BAR, SB_THUMBTRACK, 3);
-        Scroll(BODY_BAR, SB_THUMBPOSITION, 3);
-        ClickOn(Item(run.switchesOn ? RED_ON : RED_OFF));
-        ClickOn(Item(run.switchesOn ? BLUE_ON : BLUE_OFF));
-        ExpectShown("3", "10", "5");
-        Ok();
-
-        Saver saver;
-        ASSERT_TRUE(StartFullScreen(saver));
-        // Discs that overlap merge into one patch: look for a frame where all are apart.
-        Patches last{};
-        bool seen = SomeFrame(
-            [&](const Shot& shot) {
-                last = PatchesOf(shot);
-                ColourCount count = CountColours(shot);
-                if (!run.switchesOn) {
-                    EXPECT_EQ(count.disc[0], 0u) << "a red disc";
-                    EXPECT_EQ(count.disc[1], 0u) << "a blue disc";
-                }
-                return last == run.expected;
-            },
-            8000, 150);
-        EXPECT_TRUE(seen) << "last frame: red " << last.red << ", blue " << last.blue << ", green " << last.green;
-        KeyPress(VK_SPACE);
-        EXPECT_TRUE(ExitsWith(saver, 0));
+    for (bool switchesOn : {true, false}) {
+        SCOPED_TRACE(switchesOn ? "red and blue on" : "red and blue off");
+        SaveAndSeeThemNext(switchesOn);
     }
+}
+
+// A Windows folder that refuses every write, as Windows Vista and later give a
+// program that is not elevated: the settings live in the user's registry, by the
+// mapping that the setup program registers or, installed by hand, by the saver.
+TEST_F(Settings, AReadOnlyWindowsFolderKeepsTheSettingsPerUser) {
+    ASSERT_TRUE(SaverPictures().loaded);
+    for (bool mapped : {false, true}) {
+        SCOPED_TRACE(mapped ? "installed by the setup program" : "installed by hand");
+        RemoveUserSettings();
+        SetSettingsMapping(mapped);
+        LockSettingsFile(true);
+        SaveAndSeeThemNext(true);
+
+        auto stored = UserSettings();
+        ASSERT_TRUE(stored.has_value()) << "nothing in HKCU\\" << USER_SETTINGS_KEY;
+        std::map<std::string, std::string> values(stored->begin(), stored->end());
+        EXPECT_EQ(values, (std::map<std::string, std::string>{{"SOUND_SW", "1"}, {"EVENT_FREQ", "3"},
+                                                               {"ANI_INTERVAL", "110"}, {"REFRESH_INTERVAL", "5"},
+                                                               {"RED_SW", "1"}, {"BLUE_SW", "1"}}));
+        // What the saver stored by itself is what the system's mapping reads, once registered.
+        if (!mapped) {
+            SetSettingsMapping(true);
+            EXPECT_EQ(GetPrivateProfileIntA(SECTION, "EVENT_FREQ", 0, "CONTROL.INI"), 3u);
+        }
+    }
+}
+
+TEST_F(Settings, OkThatCannotStoreTheSettingsSaysWhyAndClaimsNoSuccess) {
+    LockSettingsFile(true);
+    BlockUserSettings();
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ClickOn(Item(RED_ON));
+    ClickOn(Item(OK_BUTTON));
+    HWND message = saver_->WaitWindow(DIALOG_CLASS, "Pendral");
+    ASSERT_NE(message, nullptr) << "no message about the failed save";
+    HWND text = FindWindowExA(message, nullptr, "Static", nullptr);
+    std::string said;
+    while (text != nullptr && said.find("could not be saved") == std::string::npos) {
+        said = WindowText(text);
+        text = FindWindowExA(message, text, "Static", nullptr);
+    }
+    EXPECT_NE(said.find("The settings could not be saved."), std::string::npos) << said;
+    EXPECT_GT(said.size(), std::string("The settings could not be saved.").size() + 2) << "no reason given";
+    SetForegroundWindow(message);
+    KeyPress(VK_RETURN);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(message); }, 5000));
+    // The dialog is still there, with the choice made, until the user cancels.
+    EXPECT_TRUE(saver_->Running());
+    EXPECT_EQ(Checked(RED_ON), BST_CHECKED);
+    SetForegroundWindow(dialog_);
+    Escape();
+    EXPECT_FALSE(UserSettings().has_value());
 }
 
 }  // namespace

@@ -76,6 +76,11 @@ std::uint32_t ControlId(Window control) {
     return 0;
 }
 
+void ShowErrorMessage(Window owner, const char* text, const char* caption) {
+    fake::Record("ShowErrorMessage", {fake::Arg(owner)});
+    fake::dialogState.messages.push_back(std::string(caption) + ": " + text);
+}
+
 void EndModalDialog(Window dialog, MessageResult result) {
     fake::Record("EndModalDialog", {fake::Arg(dialog), result});
     fake::dialogState.ended = true;

@@ -8,12 +8,14 @@
 // SetScrollBarRange(bar, low, high, redraw), SetScrollBarPos(bar, pos, redraw),
 // SetItemUnsigned(dialog, id, value), SetItemText(dialog, id) (the text is kept
 // in itemText), ControlId(control), EndModalDialog(dialog, result),
-// RunModalDialog(templateId, owner).
+// RunModalDialog(templateId, owner), ShowErrorMessage(owner) (the text is kept
+// in messages).
 #pragma once
 
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
 
@@ -38,6 +40,8 @@ struct DialogState {
     std::map<plat::Window, ScrollBarState> bars;
     bool ended = false;
     plat::MessageResult endResult = 0;
+    // Each error message box shown, as "caption: text".
+    std::vector<std::string> messages;
 };
 
 DialogState& Dialog();

@@ -4,7 +4,9 @@
 #include <cstring>
 #include <map>
 
+#include "app/settings.h"
 #include "fake.h"
+#include "fake_system.h"
 #include "platform/profile.h"
 
 namespace fake {
@@ -26,7 +28,7 @@ using Profile = std::vector<Section>;
 struct ProfileState {
     std::map<std::string, Profile> files;  // by upper-cased file name
     std::map<std::uint32_t, std::string> strings;
-    bool writesFail = false;
+    std::uint32_t writesFail = 0;
     std::vector<ProfileAccess> reads;
     std::vector<ProfileAccess> writes;
 };
@@ -122,13 +124,6 @@ const std::string* FindValue(const std::string& file, const std::string& section
     return &line->value;
 }
 
-int DigitValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
-    return 99;
-}
-
 }  // namespace
 
 void SetProfileText(const std::string& file, const std::string& text) {
@@ -161,40 +156,13 @@ std::string ProfileValue(const std::string& file, const std::string& section, co
     return line->hasValue ? line->value : "<no value>";
 }
 
-void SetProfileWritesFail(bool fail) { State().writesFail = fail; }
+void SetProfileWritesFail(std::uint32_t error) { State().writesFail = error; }
 
 const std::vector<ProfileAccess>& ProfileReads() { return State().reads; }
 const std::vector<ProfileAccess>& ProfileWrites() { return State().writes; }
 
 void SetResourceString(std::uint32_t id, const std::string& text) { State().strings[id] = text; }
 void RemoveResourceString(std::uint32_t id) { State().strings.erase(id); }
-
-std::int32_t ParseProfileInt(const char* value, std::int32_t fallback) {
-    std::string text = value;
-    if (text.size() > 1 && (text[0] == '"' || text[0] == '\'') && text.back() == text[0])
-        text = text.substr(1, text.size() - 2);
-    if (text.size() > 29) text.resize(29);
-    if (text.empty()) return fallback;
-
-    std::size_t i = 0;
-    while (i < text.size() && static_cast<unsigned char>(text[i]) <= ' ') ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    int base = 10;
-    if (i + 1 < text.size() && text[i] == '0') {
-        switch (text[i + 1]) {
-            case 'x': base = 16; i += 2; break;
-            case 'o': base = 8; i += 2; break;
-            case 'b': base = 2; i += 2; break;
-            default: break;
-        }
-    }
-    std::uint32_t total = 0;
-    for (; i < text.size() && DigitValue(text[i]) < base; ++i)
-        total = total * static_cast<std::uint32_t>(base) + static_cast<std::uint32_t>(DigitValue(text[i]));
-    if (negative) total = 0u - total;
-    return static_cast<std::int32_t>(total);
-}
 
 }  // namespace fake
 
@@ -215,7 +183,7 @@ int LoadResourceString(std::uint32_t id, char* buffer, int limit) {
 
 std::int32_t ReadProfileInt(const char* section, const char* key, std::int32_t fallback, const char* file) {
     const std::string* value = fake::FindValue(file, section, key);
-    const std::int32_t result = value ? fake::ParseProfileInt(value->c_str(), fallback) : fallback;
+    const std::int32_t result = value ? ProfileIntFromText(value->c_str(), fallback) : fallback;
     fake::Record("ReadProfileInt", {fallback, result});
     fake::State().reads.push_back({file, section, key, std::to_string(result)});
     return result;
@@ -224,7 +192,10 @@ std::int32_t ReadProfileInt(const char* section, const char* key, std::int32_t f
 bool WriteProfileText(const char* section, const char* key, const char* text, const char* file) {
     fake::Record("WriteProfileText");
     fake::State().writes.push_back({file, section, key, text});
-    if (fake::State().writesFail) return false;
+    if (fake::State().writesFail != 0) {
+        fake::System().lastError = fake::State().writesFail;
+        return false;
+    }
     fake::Profile& profile = fake::State().files[fake::Upper(file)];
     if (profile.empty()) profile.push_back(fake::Section{"", {}});
     fake::Section* s = fake::FindSection(profile, section);

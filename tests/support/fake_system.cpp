@@ -1,5 +1,7 @@
 #include "fake_system.h"
 
+#include <cstdio>
+
 #include "fake.h"
 #include "platform/system.h"
 
@@ -55,6 +57,14 @@ std::int32_t SetScreenSaverRunning(std::int32_t on) {
 void InstallFaultGuard(void (*cleanup)()) {
     fake::Record("InstallFaultGuard");
     fake::System().faultCleanup = cleanup;
+}
+
+std::uint32_t LastSystemError() { return fake::System().lastError; }
+
+// The double's wording names the code, so a test can see which error was shown.
+void SystemErrorText(std::uint32_t code, char* buffer, int size) {
+    fake::Record("SystemErrorText", {static_cast<std::intptr_t>(code)});
+    if (buffer != nullptr && size > 0) std::snprintf(buffer, static_cast<std::size_t>(size), "System error %u", code);
 }
 
 }  // namespace plat

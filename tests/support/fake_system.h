@@ -18,6 +18,7 @@ struct SystemState {
     std::int32_t endStatus = 0;
     void (*faultCleanup)() = nullptr;  // what InstallFaultGuard was given
     std::int32_t saverRunning = 0;     // the last SetScreenSaverRunning state
+    std::uint32_t lastError = 0;       // LastSystemError's answer
 };
 
 SystemState& System();

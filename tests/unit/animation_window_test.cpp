@@ -50,7 +50,7 @@ protected:
         BodyField reference;
         SetRandomState(4242);
         reference.Setup(saverSettings.bodyCount, 320, 200, saverSettings.attractionSetting,
-                        saverSettings.refreshMinutes);
+                        saverSettings.refreshMinutes, {&saverSettings.redSwitch, &saverSettings.blueSwitch});
         for (int s = 0; s < steps; ++s) reference.Step();
         ASSERT_EQ(bodyField.Count(), reference.Count());
         for (int i = 0; i < reference.Count(); ++i) {

@@ -6,7 +6,6 @@
 #include <limits>
 #include <vector>
 
-#include "app/settings.h"
 #include "fake.h"
 #include "fake_clock.h"
 #include "sim/body_field.h"
@@ -21,14 +20,13 @@ class BodyFieldTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fake::Reset();
-        saverSettings = SaverSettings{1, 51, 110, 5, 0, 0};
         SetRandomState(1);
     }
 
     // Three plain bodies: 0 and 1 where given, 2 on body 1's line so far away
     // (1e100 px) that its pull on them is lost in rounding.
     void PlacePair(double x0, double y0, double x1, double y1, std::int32_t attractionSetting) {
-        field.Setup(3, 1024, 768, attractionSetting, 5);
+        field.Setup(3, 1024, 768, attractionSetting, 5, switches);
         Body* b = field.MutableBodies();
         b[0].x = x0;
         b[0].y = y0;
@@ -38,22 +36,26 @@ protected:
         b[2].y = y1;
     }
 
+    // The switches the field reads at every scatter: off unless a test sets them.
+    std::int32_t red = 0;
+    std::int32_t blue = 0;
+    BodySwitches switches{&red, &blue};
     BodyField field;
 };
 
 TEST_F(BodyFieldTest, SetupRaisesTheCountToThreeAndDerivesItsConstants) {
     for (std::int32_t n : {-5, 0, 1, 2, 3}) {
-        field.Setup(n, 640, 480, 110, 5);
+        field.Setup(n, 640, 480, 110, 5, switches);
         EXPECT_EQ(field.Count(), 3) << n;
     }
-    field.Setup(100, 640, 480, 0, 100);
+    field.Setup(100, 640, 480, 0, 100, switches);
     EXPECT_EQ(field.Count(), 100);
     EXPECT_EQ(field.Attraction(), -12.5);
     EXPECT_EQ(field.ScatterPeriodMs(), 6000000u);
-    field.Setup(51, 640, 480, 200, 1);
+    field.Setup(51, 640, 480, 200, 1, switches);
     EXPECT_EQ(field.Attraction(), 12.5);
     EXPECT_EQ(field.ScatterPeriodMs(), 60000u);
-    field.Setup(51, 640, 480, 110, 5);
+    field.Setup(51, 640, 480, 110, 5, switches);
     EXPECT_EQ(field.Attraction(), 1.25);
 }
 
@@ -64,7 +66,7 @@ TEST_F(BodyFieldTest, ScatterPlacesTheLastBodyFirstXBeforeY) {
 
     fake::Clock().tick = 1234;
     SetRandomState(1);
-    field.Setup(4, 1000, 500, 110, 5);
+    field.Setup(4, 1000, 500, 110, 5, switches);
     EXPECT_EQ(field.LastScatterTick(), 1234u);
     const Body* b = field.Bodies();
     for (int k = 0; k < 4; ++k) {
@@ -88,18 +90,18 @@ TEST_F(BodyFieldTest, KindsFollowTheSwitchesAtEveryScatter) {
         {0, 1, BodyKind::Plain, BodyKind::Blue},  {1, 1, BodyKind::Red, BodyKind::Blue},
         {7, 7, BodyKind::Red, BodyKind::Blue},    {-1, -1, BodyKind::Plain, BodyKind::Plain},
     };
-    field.Setup(3, 640, 480, 110, 5);
+    field.Setup(3, 640, 480, 110, 5, switches);
     for (const Case& c : cases) {
-        saverSettings.redSwitch = c.red;
-        saverSettings.blueSwitch = c.blue;
+        red = c.red;
+        blue = c.blue;
         field.Scatter();
         EXPECT_EQ(field.KindOf(0), static_cast<std::int32_t>(c.k0)) << c.red << "," << c.blue;
         EXPECT_EQ(field.KindOf(1), static_cast<std::int32_t>(c.k1)) << c.red << "," << c.blue;
         EXPECT_EQ(field.KindOf(2), static_cast<std::int32_t>(BodyKind::Plain));
     }
     const Body* b = field.Bodies();  // red and blue on from the last case but one... now off
-    saverSettings.redSwitch = 1;
-    saverSettings.blueSwitch = 1;
+    red = 1;
+    blue = 1;
     field.Scatter();
     EXPECT_EQ(b[0].mass, 512.0);
     EXPECT_EQ(b[0].radius, 30.0);
@@ -110,6 +112,11 @@ TEST_F(BodyFieldTest, KindsFollowTheSwitchesAtEveryScatter) {
     EXPECT_EQ(b[2].mass, 64.0);
     EXPECT_EQ(b[2].radius, 15.0);
     EXPECT_EQ(b[2].radiusSq, 225.0);
+
+    // Without switches every body is plain.
+    field.Setup(3, 640, 480, 110, 5, {});
+    EXPECT_EQ(field.KindOf(0), static_cast<std::int32_t>(BodyKind::Plain));
+    EXPECT_EQ(field.KindOf(1), static_cast<std::int32_t>(BodyKind::Plain));
 }
 
 TEST_F(BodyFieldTest, TwoPlainBodiesThirtyApartPullEachOtherByTheInverseSquare) {
@@ -145,7 +152,7 @@ TEST_F(BodyFieldTest, OverlappingBodiesPullAsIfTheyJustTouched) {
 }
 
 TEST_F(BodyFieldTest, CoincidentBodiesFeelNothing) {
-    field.Setup(3, 640, 480, 0, 5);
+    field.Setup(3, 640, 480, 0, 5, switches);
     for (int i = 0; i < 3; ++i) {
         field.MutableBodies()[i].x = 50;
         field.MutableBodies()[i].y = 60;
@@ -169,7 +176,7 @@ TEST_F(BodyFieldTest, WallsPushOnlyStrictlyOutsideByAFixedAmount) {
         {-0.001, -0.001, 0.1, 0.1},  {1e6, -1e6, -0.1, 0.1},   {500.0, 800.0, 0.0, -0.1},
     };
     for (const Case& c : cases) {
-        field.Setup(3, 1024, 768, ATTRACTION_ZERO, 5);
+        field.Setup(3, 1024, 768, ATTRACTION_ZERO, 5, switches);
         Body* b = field.MutableBodies();
         b[1].x = c.x;
         b[1].y = c.y;
@@ -182,7 +189,7 @@ TEST_F(BodyFieldTest, WallsPushOnlyStrictlyOutsideByAFixedAmount) {
 }
 
 TEST_F(BodyFieldTest, ZeroAttractionKeepsEveryBodyStill) {
-    field.Setup(40, 800, 600, ATTRACTION_ZERO, 5);
+    field.Setup(40, 800, 600, ATTRACTION_ZERO, 5, switches);
     const std::vector<Body> start(field.Bodies(), field.Bodies() + 40);
     for (int s = 0; s < 50; ++s) field.Step();
     for (int i = 0; i < 40; ++i) {
@@ -193,7 +200,7 @@ TEST_F(BodyFieldTest, ZeroAttractionKeepsEveryBodyStill) {
 }
 
 TEST_F(BodyFieldTest, PositionsTruncateTowardZeroAndSaturate) {
-    field.Setup(3, 1024, 768, ATTRACTION_ZERO, 5);
+    field.Setup(3, 1024, 768, ATTRACTION_ZERO, 5, switches);
     Body* b = field.MutableBodies();
     b[0].x = -0.7;  // pushed back by 0.1: -0.6
     b[0].y = -1.5;  // -1.4
@@ -216,8 +223,8 @@ TEST_F(BodyFieldTest, PositionsTruncateTowardZeroAndSaturate) {
 }
 
 TEST_F(BodyFieldTest, OutOfRangeIndicesReadBodyZero) {
-    saverSettings.redSwitch = 1;
-    field.Setup(5, 1024, 768, 110, 5);
+    red = 1;
+    field.Setup(5, 1024, 768, 110, 5, switches);
     for (std::int32_t index : {-1, 5, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()}) {
         EXPECT_EQ(field.PositionX(index), field.Bodies()[0].ix);
         EXPECT_EQ(field.PositionY(index), field.Bodies()[0].iy);
@@ -229,7 +236,7 @@ TEST_F(BodyFieldTest, OutOfRangeIndicesReadBodyZero) {
 TEST_F(BodyFieldTest, ScattersOnlyWhenMoreThanThePeriodHasPassedAcrossTheWrap) {
     const std::uint32_t start = 0xFFFFFF00u;
     fake::Clock().tick = start;
-    field.Setup(10, 1024, 768, 110, 1);
+    field.Setup(10, 1024, 768, 110, 1, switches);
 
     fake::Clock().tick = start + 60000u;  // wrapped past 2^32; exactly the period
     field.Step();
@@ -281,15 +288,15 @@ void ReferenceStep(std::vector<Body>& b, double g, double width, double height) 
 }
 
 TEST_F(BodyFieldTest, StepsAgreeBitForBitWithPairsFirstThenMoves) {
-    saverSettings.redSwitch = 1;
-    saverSettings.blueSwitch = 1;
+    red = 1;
+    blue = 1;
     // Bodies go in twos and pairs in fours: odd counts leave a last body and
     // every count leaves tails of each length.
     struct Case {
         std::int32_t count, setting;
     };
     for (const Case& c : {Case{30, 110}, Case{31, 40}, Case{3, 200}, Case{5, 110}}) {
-        field.Setup(c.count, 640, 480, c.setting, 5);
+        field.Setup(c.count, 640, 480, c.setting, 5, switches);
         std::vector<Body> ref(field.Bodies(), field.Bodies() + c.count);
         for (int s = 0; s < 300; ++s) {
             field.Step();
@@ -321,8 +328,8 @@ TEST(BodyFieldEmpty, AnEmptyFieldDoesNothingAndReadsZero) {
 TEST(BodyFieldEmpty, BodiesThatCannotBeAllocatedLeaveTheFieldEmpty) {
     fake::Reset();
     BodyField field;
-    field.Setup(3, 100, 100, 110, 5);
-    field.Setup(std::numeric_limits<std::int32_t>::max(), 100, 100, 110, 5);
+    field.Setup(3, 100, 100, 110, 5, {});
+    field.Setup(std::numeric_limits<std::int32_t>::max(), 100, 100, 110, 5, {});
     EXPECT_EQ(field.Bodies(), nullptr);
     EXPECT_EQ(field.Count(), 0);
     field.Step();

@@ -9,6 +9,7 @@
 #include "fake.h"
 #include "fake_dialog.h"
 #include "fake_profile.h"
+#include "fake_registry.h"
 #include "platform/messages.h"
 
 namespace {
@@ -231,6 +232,23 @@ TEST_F(ConfigDialogTest, OkWithoutChangesWritesWhatWasRead) {
     const char* texts[] = {"1", "51", "110", "5", "0", "0"};
     for (int i = 0; i < 6; ++i)
         EXPECT_EQ(texts[i], fake::ProfileValue("CONTROL.INI", "Screen_Saver.Pendral", keys[i])) << keys[i];
+}
+
+TEST_F(ConfigDialogTest, OkThatCannotSaveTellsWhyAndStaysOpen) {
+    Open("EVENT_FREQ=20\n");
+    fake::SetProfileWritesFail(5);
+    fake::Registry().createError = 1021;
+    EXPECT_EQ(1, Command(msg::CMD_OK));
+    EXPECT_FALSE(fake::Dialog().ended);
+    ASSERT_EQ(fake::Dialog().messages.size(), 1u);
+    EXPECT_EQ(fake::Dialog().messages[0], "Pendral: The settings could not be saved.\n\nSystem error 1021");
+
+    // Once a place to store them is there again, OK saves and closes.
+    fake::Registry().createError = 0;
+    EXPECT_EQ(1, Command(msg::CMD_OK));
+    EXPECT_TRUE(fake::Dialog().ended);
+    EXPECT_EQ(fake::Dialog().messages.size(), 1u);
+    EXPECT_EQ(fake::Registry().textKeys[SETTINGS_USER_KEY]["EVENT_FREQ"], "20");
 }
 
 TEST_F(ConfigDialogTest, EscapeAndCloseBoxEndWithOneAndSaveNothing) {

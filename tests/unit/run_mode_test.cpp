@@ -86,6 +86,12 @@ TEST(Switch, WindowNumbersAreLeadingDigitsThatWrapAround) {
     EXPECT_EQ(ParseWindowHandle("4294967295"), 4294967295u);
     EXPECT_EQ(ParseWindowHandle("4294967297"), 1u);
     EXPECT_EQ(ParseWindowHandle("12345678901"), 3755744309u);
+
+    // A 64-bit program extends a number of 2^31 or more with ones, as handles are.
+    const bool wide = sizeof(std::uintptr_t) == 8;
+    EXPECT_EQ(WindowHandleValue(0x7FFFFFFFu), 0x7FFFFFFFu);
+    EXPECT_EQ(WindowHandleValue(0x80000000u), wide ? static_cast<std::uintptr_t>(0xFFFFFFFF80000000ull) : 0x80000000u);
+    EXPECT_EQ(WindowHandleValue(0xFFFFFFFEu), wide ? static_cast<std::uintptr_t>(0xFFFFFFFFFFFFFFFEull) : 0xFFFFFFFEu);
 }
 
 class RunModes : public ::testing::Test {
@@ -188,6 +194,15 @@ TEST_F(RunModes, PreviewIsAChildAsLargeAsItsParentsClientArea) {
         EXPECT_EQ(fake::CountCalls("RunMessageLoop"), 1u);
         EXPECT_EQ(fake::CountCalls("DestroyWindowNow"), 1u);
     }
+
+    // A parent numbered 2^31 or more: the handle the number names.
+    ResetHost();
+    SetUp();
+    const auto high = reinterpret_cast<plat::Window>(WindowHandleValue(4294967294u));
+    fake::Windows().liveWindows[0] = high;
+    fake::Windows().clientRects[high] = {0, 0, 152, 112};
+    EXPECT_EQ(Run("/p 4294967294"), 0);
+    EXPECT_EQ(fake::Windows().makeParent, high);
 }
 
 TEST_F(RunModes, FullScreenIsATopMostPopupOverTheWholeScreen) {

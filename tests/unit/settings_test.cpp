@@ -5,6 +5,7 @@
 #include "app/settings.h"
 #include "fake.h"
 #include "fake_profile.h"
+#include "fake_registry.h"
 #include "profile_int_cases.h"
 #include "platform/profile.h"
 
@@ -159,6 +160,56 @@ TEST_F(Settings, SectionNameIsCutTo59Characters) {
     EXPECT_EQ(fake::ProfileWrites().at(0).section, std::string(59, 'S'));
 }
 
+// Where the settings live when CONTROL.INI cannot be written: the per-user key,
+// read first value by value, written whole once it exists.
+TEST_F(Settings, PerUserKeyIsReadFirstAndTakesOverWhenTheFileIsRefused) {
+    const std::string USER_KEY = SETTINGS_USER_KEY;
+    auto& registry = fake::Registry();
+
+    // Values the key lacks come from the file; the key's own win.
+    fake::SetProfileText("CONTROL.INI", "[" + SECTION + "]\nEVENT_FREQ=20\nRED_SW=1\nBLUE_SW=1\n");
+    registry.textKeys[USER_KEY] = {{"EVENT_FREQ", "30"}, {"BLUE_SW", "0"}, {"ANI_INTERVAL", "0x10"}};
+    LoadSettings();
+    ExpectSettings(saverSettings, 1, 30, 16, 5, 1, 0);
+    EXPECT_EQ(registry.openKeys, 0);
+
+    // With the key there, a save goes to it alone, all six keys as decimal text.
+    saverSettings = SaverSettings{0, 9, 200, 7, -1, 3};
+    EXPECT_EQ(SaveSettings(), 0u);
+    EXPECT_EQ(registry.textKeys[USER_KEY], (fake::TextKey{{"SOUND_SW", "0"}, {"EVENT_FREQ", "9"},
+                                                          {"ANI_INTERVAL", "200"}, {"REFRESH_INTERVAL", "7"},
+                                                          {"RED_SW", "-1"}, {"BLUE_SW", "3"}}));
+    EXPECT_TRUE(fake::ProfileWrites().empty());
+
+    // No key and a refused file: the key is made, and the next load reads it back.
+    fake::Reset();
+    fake::SetProfileText("CONTROL.INI", "[" + SECTION + "]\nEVENT_FREQ=20\n");
+    fake::SetProfileWritesFail(5);
+    saverSettings = SaverSettings{1, 64, 90, 12, 1, 0};
+    EXPECT_EQ(SaveSettings(), 0u);
+    EXPECT_EQ(fake::Registry().textKeys[USER_KEY].size(), 6u);
+    saverSettings = SaverSettings{};
+    LoadSettings();
+    ExpectSettings(saverSettings, 1, 64, 90, 12, 1, 0);
+    EXPECT_EQ(fake::ProfileText("CONTROL.INI"), "[" + SECTION + "]\nEVENT_FREQ=20\n");
+    EXPECT_EQ(fake::Registry().openKeys, 0);
+}
+
+TEST_F(Settings, SaveReportsTheErrorWhenNothingCouldBeStored) {
+    struct Case {
+        std::uint32_t createError, writeError, expected;
+    };
+    for (const Case& c : {Case{1021, 0, 1021}, Case{0, 5, 5}}) {
+        fake::Reset();
+        fake::SetProfileWritesFail(5);
+        fake::Registry().createError = c.createError;
+        fake::Registry().writeError = c.writeError;
+        saverSettings = SaverSettings{1, 51, 110, 5, 0, 0};
+        EXPECT_EQ(SaveSettings(), c.expected);
+        EXPECT_EQ(fake::Registry().openKeys, 0);
+    }
+}
+
 // The double reads integers as the system does; the same cases run against
 // the real profile functions under Wine.
 TEST(FakeProfile, ReadsIntegersByTheSystemRule) {
@@ -173,7 +224,7 @@ TEST(FakeProfile, ReadsIntegersByTheSystemRule) {
 
 TEST(FakeProfile, FailedWritesChangeNothingAndStringsCanBeMissing) {
     fake::Reset();
-    fake::SetProfileWritesFail(true);
+    fake::SetProfileWritesFail(5);
     EXPECT_FALSE(plat::WriteProfileText("S", "K", "1", "a.ini"));
     EXPECT_FALSE(fake::ProfileExists("a.ini"));
 

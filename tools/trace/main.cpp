@@ -20,7 +20,6 @@
 #include <io.h>
 #endif
 
-#include "app/settings.h"
 #include "platform/clock.h"
 #include "sim/body_field.h"
 #include "sim/random.h"
@@ -129,14 +128,13 @@ int main(int argc, char** argv) {
 #endif
     if (int status = ParseArguments(argc, argv)) return status;
 
-    saverSettings.redSwitch = I32(RED);
-    saverSettings.blueSwitch = I32(BLUE);
+    const std::int32_t red = I32(RED), blue = I32(BLUE);
     SetRandomState(U32(SEED));
 
     const std::uint32_t startTick = U32(START_TICK);
     const std::uint32_t tickMs = U32(TICK_MS);
     simulatedTick = startTick;
-    field.Setup(I32(BODIES), I32(WIDTH), I32(HEIGHT), I32(ATTRACTION), I32(REFRESH));
+    field.Setup(I32(BODIES), I32(WIDTH), I32(HEIGHT), I32(ATTRACTION), I32(REFRESH), {&red, &blue});
 
     std::string line = "kinds:";
     for (std::int32_t i = 0; i < field.Count(); ++i) AppendNumber(line, field.KindOf(i));

@@ -20,6 +20,10 @@ void SetCheck(Window dialog, std::int32_t id, std::uint32_t state) { CheckDlgBut
 
 Window DialogItem(Window dialog, std::int32_t id) { return reinterpret_cast<Window>(GetDlgItem(ToHandle(dialog), id)); }
 
+void ShowErrorMessage(Window owner, const char* text, const char* caption) {
+    MessageBoxA(ToHandle(owner), text, caption, MB_OK | MB_ICONERROR);
+}
+
 void SetScrollBarRange(Window bar, std::int32_t low, std::int32_t high, bool redraw) {
     SetScrollRange(ToHandle(bar), SB_CTL, low, high, redraw ? TRUE : FALSE);
 }

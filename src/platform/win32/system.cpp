@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace {
 
 void (*faultCleanup)() = nullptr;
@@ -51,6 +53,22 @@ void InstallFaultGuard(void (*cleanup)()) {
     faultCleanup = cleanup;
     LPTOP_LEVEL_EXCEPTION_FILTER previous = SetUnhandledExceptionFilter(FaultFilter);
     if (previous != FaultFilter) previousFilter = previous;
+}
+
+std::uint32_t LastSystemError() { return GetLastError(); }
+
+void SystemErrorText(std::uint32_t code, char* buffer, int size) {
+    if (buffer == nullptr || size <= 0) return;
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0,
+                                  buffer, static_cast<DWORD>(size), nullptr);
+    if (length == 0) {
+        std::snprintf(buffer, static_cast<std::size_t>(size), "Error %lu.", static_cast<unsigned long>(code));
+        return;
+    }
+    // The system's texts end with a line break; the message box adds its own layout.
+    while (length > 0 && (buffer[length - 1] == '\r' || buffer[length - 1] == '\n' || buffer[length - 1] == ' '))
+        --length;
+    buffer[length] = '\0';
 }
 
 }  // namespace plat

@@ -1,8 +1,24 @@
+// Pendral on Windows: the Win32 platform of pendral.scr.
+//
+// Platform:     Win32 (USER, GDI, kernel, advapi), 32-bit for Windows 95, 98, Me,
+//               NT 4.0 and later, 64-bit for 64-bit Windows. The program's top is
+//               src/main/win32.cpp; this folder implements every boundary header.
+// Provides:     all of src/platform/*.h: the saver window and its class, the
+//               message loop and timer (here), the 8-bit palette and DIB section
+//               (gdi.cpp), the settings dialog (dialog.cpp), profile file,
+//               registry, files, built-in bitmap resources, libraries loaded at
+//               run time, the fault guard.
+// Limitations:  the 32-bit build imports only what Windows 95 and NT 4.0 both
+//               have (checked by tools/win-api); newer functions are looked up at
+//               run time. Drawing is 8-bit palettised throughout.
+// Improvements: a DPI-aware manifest; one field per monitor.
+// Dependencies: kernel32, user32, gdi32, advapi32 and msvcrt (all in every
+//               Windows); the C++ runtime is linked in.
 #include "platform/window.h"
 
 #include <windows.h>
 
-#include "platform/win32/entry.h"
+#include "host/saver_window.h"
 
 // The virtual screen's metrics, for headers that declare only older systems' metrics.
 #ifndef SM_XVIRTUALSCREEN
@@ -15,6 +31,11 @@
 namespace {
 HWND H(plat::Window window) { return reinterpret_cast<HWND>(window); }
 plat::Window W(HWND window) { return reinterpret_cast<plat::Window>(window); }
+
+// The saver window's procedure as the system calls it; the decisions are the host's.
+LRESULT CALLBACK SaverWindowAdapter(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SaverWindowProc(W(window), message, wParam, lParam);
+}
 }  // namespace
 
 namespace plat {

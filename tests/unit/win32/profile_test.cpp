@@ -4,11 +4,14 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "../../support/profile_int_cases.h"
 #include "app/settings.h"
 #include "platform/profile.h"
+#include "platform/registry.h"
+#include "platform/system.h"
 
 namespace {
 
@@ -83,6 +86,7 @@ TEST(RealProfile, SettingsRoundTripKeepsWhatTheyDoNotOwn) {
 
     const char* section = "Screen_Saver.Pendral";
     WritePrivateProfileStringA(section, nullptr, nullptr, SETTINGS_FILE);  // start without our section
+    RegDeleteKeyA(HKEY_CURRENT_USER, SETTINGS_USER_KEY);                   // and without per-user settings
     ASSERT_TRUE(plat::WriteProfileText("Pendral.Test.Other", "KEPT", "yes", SETTINGS_FILE));
     ASSERT_TRUE(plat::WriteProfileText(section, "FOREIGN", "also kept", SETTINGS_FILE));
 
@@ -129,6 +133,52 @@ TEST(RealProfile, SettingsRoundTripKeepsWhatTheyDoNotOwn) {
     } else {
         DeleteFileA(path.c_str());
     }
+}
+
+// The per-user settings key's functions on the real registry, and the system's
+// words for their errors.
+TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
+    const char* path = "Software\\Pendral\\RegistryTest";
+    RegDeleteKeyA(HKEY_CURRENT_USER, path);
+    plat::RegistryKey key = nullptr;
+    ASSERT_EQ(plat::CreateUserKey(path, &key), 0u);
+    EXPECT_EQ(plat::WriteRegistryText(key, "text", "-42"), 0u);
+    const DWORD number = 7;
+    RegSetValueExA(reinterpret_cast<HKEY>(key), "number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
+                   sizeof number);
+    EXPECT_EQ(plat::WriteRegistryText(key, "long", std::string(80, '9').c_str()), 0u);
+
+    struct Case {
+        const char* name;
+        bool found;
+        const char* text;
+    };
+    for (const Case& c : {Case{"text", true, "-42"}, Case{"number", false, ""}, Case{"long", false, ""},
+                          Case{"missing", false, ""}}) {
+        char buffer[64] = "junk";
+        EXPECT_EQ(plat::ReadRegistryText(key, c.name, buffer, sizeof buffer), c.found) << c.name;
+        EXPECT_STREQ(buffer, c.text) << c.name;
+    }
+    plat::CloseRegistryKey(key);
+    RegDeleteKeyA(HKEY_CURRENT_USER, path);
+
+    // A lasting key cannot be made under a volatile one: the refusal the end-to-end
+    // cases use, and its code in the system's words.
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &parent, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(parent);
+    const std::uint32_t error = plat::CreateUserKey((std::string(path) + "\\Child").c_str(), &key);
+    EXPECT_EQ(error, static_cast<std::uint32_t>(ERROR_CHILD_MUST_BE_VOLATILE));
+    RegDeleteKeyA(HKEY_CURRENT_USER, path);
+
+    char reason[256];
+    plat::SystemErrorText(ERROR_ACCESS_DENIED, reason, sizeof reason);
+    EXPECT_GT(std::strlen(reason), 5u);
+    EXPECT_EQ(std::string(reason).find_last_of("\r\n"), std::string::npos) << reason;
+    plat::SystemErrorText(0x2000FFFFu, reason, sizeof reason);
+    EXPECT_STREQ(reason, "Error 536936447.");
 }
 
 }  // namespace

@@ -1,0 +1,15 @@
+# The core (src/sim, src/gfx) may include only itself, the standard library and the
+# boundary headers of src/platform: nothing of app, host, main or a platform folder.
+file(GLOB_RECURSE sources ${SRC}/sim/* ${SRC}/gfx/*)
+set(bad "")
+foreach(source ${sources})
+  file(STRINGS ${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${includes})
+    if(line MATCHES "\"(app|host|main)/" OR line MATCHES "\"platform/[^\"/]+/")
+      string(APPEND bad "\n  ${source}: ${line}")
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "the core includes code above it:${bad}")
+endif()
