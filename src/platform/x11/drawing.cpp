@@ -200,27 +200,36 @@ PendingCopy Joined(const PendingCopy& a, const PendingCopy& b) {
     return j;
 }
 
-// Joins the frame's copies wherever that is cheaper, in place.
+// Copies further apart than this are not looked at for joining (for sprite-sized
+// copies it would not pay).
+constexpr std::int32_t JOIN_REACH = 32;
+
+bool WorthJoining(const PendingCopy& a, const PendingCopy& b) {
+    if (a.x > b.x + b.width + JOIN_REACH || b.x > a.x + a.width + JOIN_REACH ||
+        a.y > b.y + b.height + JOIN_REACH || b.y > a.y + a.height + JOIN_REACH)
+        return false;
+    return Joinable(a, b) && Area(Joined(a, b)) <= Area(a) + Area(b) + PUT_COST_IN_PIXELS;
+}
+
+// Joins the frame's copies wherever that is cheaper, in place: passes that join
+// each copy into the first one worth it, until a pass joins none.
 void JoinPending(WindowObject* s) {
-    int joinedCount = 0;  // pending[0 .. joinedCount) are joined and pairwise not worth joining
-    for (int i = 0; i < s->pendingCount; ++i) {
-        PendingCopy c = s->pending[i];
-        for (int k = 0; k < joinedCount;) {
-            const PendingCopy& other = s->pending[k];
-            if (Joinable(c, other)) {
-                const PendingCopy j = Joined(c, other);
-                if (Area(j) <= Area(c) + Area(other) + PUT_COST_IN_PIXELS) {
-                    c = j;
-                    s->pending[k] = s->pending[--joinedCount];
-                    k = 0;  // the larger rectangle may now be worth joining with an earlier one
-                    continue;
-                }
+    for (bool joinedAny = true; joinedAny;) {
+        joinedAny = false;
+        int count = 0;  // pending[0 .. count) are this pass's results
+        for (int i = 0; i < s->pendingCount; ++i) {
+            const PendingCopy c = s->pending[i];
+            int k = 0;
+            while (k < count && !WorthJoining(s->pending[k], c)) ++k;
+            if (k < count) {
+                s->pending[k] = Joined(s->pending[k], c);
+                joinedAny = true;
+            } else {
+                s->pending[count++] = c;
             }
-            ++k;
         }
-        s->pending[joinedCount++] = c;
+        s->pendingCount = count;
     }
-    s->pendingCount = joinedCount;
 }
 
 // Waits until the server has read the staging memory, so that it can be written again.
