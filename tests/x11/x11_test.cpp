@@ -471,17 +471,17 @@ private:
 // ends the saver within a second even while it sets up the largest field.
 TEST_F(OnDisplay, EveryWindowSizeDrawsAndSigtermEndsItWithinASecond) {
     struct Size {
-        int width, height, x, y;  // placed so that part of the window is on the screen
+        int width, height, x, y;  // placed so that the field's middle, where the bodies gather, is on the screen
         bool bodiesInView;        // enough of the field is on the screen to see discs
     };
     const Size sizes[] = {
         {1, 1, 0, 0, false},
-        {16385, 120, -8000, 0, true},  // beyond the largest image of the Windows build
-        {120, 16385, 0, -8000, true},
-        {32767, 32767, -16000, -16000, false},  // the largest window X allows
+        {16385, 120, -7680, 0, true},  // beyond the largest image of the Windows build
+        {120, 16385, 0, -7808, true},
+        {32767, 32767, -15872, -16000, false},  // the largest window X allows
     };
     const Window w = MakeWindow(1, 1);
-    Saver saver({"-window-id", Hex(w), "-count", "100", "-attraction", "-100"});
+    Saver saver({"-window-id", Hex(w), "-count", "100"});
     for (const Size& size : sizes) {
         SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
         XMoveResizeWindow(d_, w, size.x, size.y, static_cast<unsigned>(size.width), static_cast<unsigned>(size.height));
