@@ -151,11 +151,23 @@ void ZeroMemory(std::uint8_t* start, std::size_t bytes) {
 }
 
 // Row conversions, one per pixel size, through the palette's table of pixels
-// already in the image's byte order.
+// already in the image's byte order. Runs of eight black pixels (colour index 0,
+// much of every sprite's rectangle) are written without a look-up each.
 template <typename Pixel>
 void ConvertRowTo(const std::uint32_t* lut, const std::uint8_t* in, char* out, int count) {
     auto* p = reinterpret_cast<Pixel*>(out);
-    for (int i = 0; i < count; ++i) p[i] = static_cast<Pixel>(lut[in[i]]);
+    const auto black = static_cast<Pixel>(lut[0]);
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, in + i, 8);
+        if (eight == 0) {
+            for (int k = 0; k < 8; ++k) p[i + k] = black;
+        } else {
+            for (int k = 0; k < 8; ++k) p[i + k] = static_cast<Pixel>(lut[in[i + k]]);
+        }
+    }
+    for (; i < count; ++i) p[i] = static_cast<Pixel>(lut[in[i]]);
 }
 
 // 24 bits: three bytes, lowest first when the table says so (see ThreeByteOrder).
