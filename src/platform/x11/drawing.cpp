@@ -296,12 +296,17 @@ void FlushPending(WindowObject* s, Palette palette) {
     s->pendingCount = 0;
 }
 
+// Rows of the staging image for a window of that size: STAGING_PIXELS, or the
+// window's area where that is less, and always at least one whole row.
+std::int32_t StagingHeight(std::int32_t width, std::int32_t height) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(STAGING_PIXELS / width, 1, height));
+}
+
 // After a shared-memory request failed: the same drawing through plain XPutImage,
 // on a window painted black again (the failed puts left it unknown). Without
 // memory for that the surface is left without an image, which ends the run.
 void FallBackToPlainImage(WindowObject* s) {
-    const std::int32_t width = s->width;
-    const std::int32_t height = static_cast<std::int32_t>(s->stagingBytes / s->image->bytes_per_line);
+    const std::int32_t width = s->width, height = StagingHeight(s->width, s->height);
     FreeImage(s);
     s->shmAllowed = false;
     if (!MakePlainImage(s, width, height)) {
@@ -323,11 +328,7 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
     width = std::clamp(width, 1, MAX_WINDOW_SIDE);
     height = std::clamp(height, 1, MAX_WINDOW_SIDE);
     s->gc = XCreateGC(s->display, s->xid, 0, nullptr);
-    // Staging memory for STAGING_PIXELS, or the window's area where that is less:
-    // always at least one whole row of the window.
-    const std::int32_t stagingWidth = width;
-    const std::int32_t stagingHeight =
-        static_cast<std::int32_t>(std::clamp<std::int64_t>(STAGING_PIXELS / width, 1, height));
+    const std::int32_t stagingWidth = width, stagingHeight = StagingHeight(width, height);
     if (!MakeShmImage(s, stagingWidth, stagingHeight) && !MakePlainImage(s, stagingWidth, stagingHeight)) {
         std::fprintf(stderr, "pendral: out of memory for an image of %dx%d\n", stagingWidth, stagingHeight);
         return false;
