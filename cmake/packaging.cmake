@@ -52,3 +52,7 @@ include(CPack)
 # optimised build), and relocations resolved and made read-only at start.
 target_compile_definitions(pendral PRIVATE $<$<CONFIG:Release,RelWithDebInfo>:_FORTIFY_SOURCE=2>)
 target_link_options(pendral PRIVATE LINKER:-z,relro LINKER:-z,now)
+
+# The README installs after building only the `pendral` target: the manual page is
+# built with it, so that `cmake --install` finds it.
+add_dependencies(pendral pendral_package_files)

@@ -22,6 +22,9 @@ constexpr Option OPTIONS[] = {
     {"count", Kind::Number, &SaverOptions::bodyCount, nullptr, 3, 100},
     {"attraction", Kind::Number, &SaverOptions::attraction, nullptr, -100, 100},
     {"refresh", Kind::Number, &SaverOptions::refreshMinutes, nullptr, 1, 100},
+    {"delay", Kind::Number, &SaverOptions::delayMicroseconds, nullptr, 0, 100000},
+    {"fps", Kind::On, nullptr, &SaverOptions::showFps, 0, 0},
+    {"no-fps", Kind::Off, nullptr, &SaverOptions::showFps, 0, 0},
     {"red", Kind::On, nullptr, &SaverOptions::red, 0, 0},
     {"no-red", Kind::Off, nullptr, &SaverOptions::red, 0, 0},
     {"blue", Kind::On, nullptr, &SaverOptions::blue, 0, 0},
@@ -151,6 +154,8 @@ const char* SaverOptionsHelp() {
            "  -red, -no-red     a heavy red body (default off)\n"
            "  -blue, -no-blue   a blue body (default off)\n"
            "  -sprites DIR      pictures SPPAT_R0, SPPAT_R1, SPPAT_R2 (8-bit bitmaps) from DIR\n"
+           "  -delay N          microseconds between frames, 0 to 100000 (default 20000)\n"
+           "  -fps, -no-fps     show the frame rate and the CPU load in a corner (default off)\n"
            "  -root             draw on the root window\n"
            "  -window-id ID     draw in window ID (decimal or 0x hexadecimal)\n"
            "  -help, -version   print this text, or the version, and exit\n"

@@ -18,6 +18,8 @@ struct SaverOptions {
     std::int32_t refreshMinutes = 5;  // 1 to 100
     bool red = false;
     bool blue = false;
+    std::int32_t delayMicroseconds = 20000;  // between frames, 0 to 100000: the 20 ms tick
+    bool showFps = false;
     const char* spritesFolder = nullptr;  // an argument string; null for the built-in pictures
 };
 

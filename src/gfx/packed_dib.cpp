@@ -309,3 +309,9 @@ void ReleaseAllPackedDibs() {
         std::free(link);
     }
 }
+
+std::size_t LivePackedDibCount() {
+    std::size_t count = 0;
+    for (const BlockLink* link = lastingBlocks; link; link = link->next) ++count;
+    return count;
+}

@@ -78,3 +78,6 @@ std::size_t PackedDibBlockBytes(const std::uint8_t* block);
 // Frees every block made so far. The saver never calls it; a program that loads
 // pictures over and over (the fuzzing harness) does, between rounds.
 void ReleaseAllPackedDibs();
+
+// How many blocks are made and not yet released (for tests).
+std::size_t LivePackedDibCount();

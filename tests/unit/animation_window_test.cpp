@@ -6,6 +6,7 @@
 #include <string>
 
 #include "allocation_failure.h"
+#include "app/animation.h"
 #include "app/animation_window.h"
 #include "app/settings.h"
 #include "fake.h"
@@ -14,6 +15,7 @@
 #include "fake_gdi.h"
 #include "fake_profile.h"
 #include "fake_window.h"
+#include "gfx/packed_dib.h"
 #include "gfx_test_pictures.h"
 #include "host/host_state.h"
 #include "host/saver_window.h"
@@ -97,6 +99,16 @@ TEST_F(AnimationWindow, CreationSetsUpTheSceneAndTheTimerAndTheFirstTickDrawsOne
     EXPECT_EQ(stop[0].args[1], 1);
     ASSERT_EQ(fake::CountCalls("PostQuit"), 1u);
     EXPECT_EQ(fake::CallsNamed("PostQuit")[0].args[0], 0);
+}
+
+// A front end whose window changes size releases the scene and sets it up again:
+// every picture block of the old scene must be given back, or each resize leaks.
+TEST_F(AnimationWindow, AReleasedSceneGivesBackItsPictureBlocks) {
+    SetUpScene(kWindow);
+    AdvanceFrame(kWindow);
+    EXPECT_GT(LivePackedDibCount(), 0u);
+    ReleaseScene();
+    EXPECT_EQ(LivePackedDibCount(), 0u);
 }
 
 TEST_F(AnimationWindow, PreviewGetsTheSameBodiesOnItsOwnClientSize) {

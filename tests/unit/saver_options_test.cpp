@@ -41,6 +41,10 @@ TEST(SaverOptions, RangesAndMalformedValues) {
         {{"--attraction", "+100"}, nullptr},
         {{"-attraction", "-101"}, "-attraction takes a whole number from -100 to 100"},
         {{"--attraction", "101"}, "--attraction takes a whole number from -100 to 100"},
+        {{"-attraction", ""}, "-attraction takes"},  // 0 is in range: an empty value must not read as 0
+        {{"-delay", "0"}, nullptr},
+        {{"-delay", "100000"}, nullptr},
+        {{"-delay", "100001"}, "-delay takes a whole number from 0 to 100000"},
         {{"-refresh", "1"}, nullptr},
         {{"-refresh", "100"}, nullptr},
         {{"-refresh", "0"}, "-refresh takes a whole number from 1 to 100"},
@@ -53,7 +57,7 @@ TEST(SaverOptions, RangesAndMalformedValues) {
         {{"-window-id", "12g"}, "-window-id takes"},
         {{"-window-id"}, "-window-id takes"},
         {{"-sprites"}, "-sprites takes a folder"},
-        {{"-fps"}, "unknown option -fps"},
+        {{"-fps", "1"}, "unknown option 1"},
         {{"---count", "5"}, "unknown option ---count"},
         {{"count", "5"}, "unknown option count"},
         {{"-"}, "unknown option -"},
@@ -77,11 +81,18 @@ TEST(SaverOptions, DefaultsLastWordsAndSettings) {
     EXPECT_EQ(saverSettings.refreshMinutes, 5);
     EXPECT_EQ(saverSettings.redSwitch, 0);
     EXPECT_EQ(saverSettings.blueSwitch, 0);
+    EXPECT_EQ(options.delayMicroseconds, 20000);
+    EXPECT_FALSE(options.showFps);
 
+    EXPECT_EQ(Parse({"-red", "-no-red", "--fps"}, &options), "");
+    EXPECT_FALSE(options.red);
+    EXPECT_TRUE(options.showFps);
     EXPECT_EQ(Parse({"--red", "-blue", "-no-blue", "-attraction", "-40", "--count", "7", "-refresh", "9",
-                     "--sprites", "/tmp/p", "-root", "--window-id", "123"},
+                     "--sprites", "/tmp/p", "-root", "--window-id", "123", "-delay", "5000", "-fps", "-no-fps"},
                     &options),
               "");
+    EXPECT_EQ(options.delayMicroseconds, 5000);
+    EXPECT_FALSE(options.showFps);
     EXPECT_EQ(options.target, SaverOptions::Target::WindowId);
     EXPECT_EQ(options.windowId, 123u);
     EXPECT_STREQ(options.spritesFolder, "/tmp/p");

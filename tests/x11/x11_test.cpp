@@ -238,8 +238,9 @@ protected:
 };
 
 TEST_F(OnDisplay, RootWindowGreenDiscsMoveOnBlackAndSigtermEndsWithZeroLeavingNoMemory) {
-    Saver saver({"-root", "-count", "30"});
+    Saver saver({"-root", "-count", "30", "-fps"});
     ExpectMovingDiscs(root_);
+    EXPECT_TRUE(WaitFor([&] { return Look(d_, root_, 10, 768 - 40, 60, 30).other > 40; })) << "no frame rate shown";
     const Colours c = LookAll(d_, root_);
     EXPECT_EQ(c.red, 0);
     EXPECT_EQ(c.blue, 0);
@@ -277,17 +278,29 @@ TEST_F(OnDisplay, GivenArgbWindowRedAndBlueDiscsOpaqueInsideAndSigintEndsWithZer
     XDestroyWindow(d_, w);
 }
 
-TEST_F(OnDisplay, XscreensaverWindowIsUsedAndAResizeSetsTheFieldUpAgain) {
+TEST_F(OnDisplay, XscreensaverWindowIsUsedAResizeSetsTheFieldUpAgainAndExposedPartsTurnBlack) {
     const Window w = MakeWindow(300, 200);
     Saver saver({"-root", "-count", "40"}, {"XSCREENSAVER_WINDOW=" + std::to_string(w)});
     ExpectMovingDiscs(w);
+    // Each size has its own image: the last one's shared memory is given back.
+    for (int i = 0; i < 6; ++i) {
+        XResizeWindow(d_, w, 300 + 80 * i, 200 + 60 * i);
+        XSync(d_, False);
+        std::this_thread::sleep_for(100ms);
+    }
     XResizeWindow(d_, w, 700, 500);
     XSync(d_, False);
     // Bodies scattered over the new size reach the parts that were outside the old one.
     EXPECT_TRUE(WaitFor([&] { return Look(d_, w, 320, 220, 380, 280).green > 200; }));
     EXPECT_EQ(Look(d_, root_, 720, 0, 304, 768).green + Look(d_, root_, 0, 520, 720, 248).green, 0)
         << "drawn only in the window";
+    EXPECT_EQ(saver.SharedSegments(), 1);
+    // The window's white background shows wherever the saver does not paint again.
+    XClearArea(d_, w, 0, 0, 0, 0, True);
+    XSync(d_, False);
+    EXPECT_TRUE(WaitFor([&] { return LookAll(d_, w).other < 700 * 500 / 20; })) << "exposed parts stay white";
     EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+    EXPECT_EQ(saver.Errors(), "");
     XDestroyWindow(d_, w);
 }
 
@@ -304,8 +317,11 @@ TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
         const Colours c = LookAll(d_, w);
         return c.blue > 1000 && c.green == 0;
     }));
-    EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+    // XScreenSaver ends a preview by destroying its window: the saver ends with it, quietly.
     XDestroyWindow(d_, w);
+    XSync(d_, False);
+    EXPECT_EQ(saver.Exit(), 0);
+    EXPECT_EQ(saver.Errors(), "");
     std::remove((folder + "/SPPAT_R2.bmp").c_str());
     std::remove((folder + "/SPPAT_R1").c_str());
     rmdir(folder.c_str());
@@ -451,12 +467,62 @@ private:
     std::string name_;
 };
 
-TEST(OtherVisuals, Depth16WithoutSharedMemoryDrawsAndPseudoColourIsRefused) {
-    OwnServer depth16({"-screen", "0", "400x300x16", "-extension", "MIT-SHM"});
+// Any size X allows, reached by a resize or given at the start, draws, and SIGTERM
+// ends the saver within a second even while it sets up the largest field.
+TEST_F(OnDisplay, EveryWindowSizeDrawsAndSigtermEndsItWithinASecond) {
+    struct Size {
+        int width, height, x, y;  // placed so that the field's middle, where the bodies gather, is on the screen
+        bool bodiesInView;        // enough of the field is on the screen to see discs
+    };
+    const Size sizes[] = {
+        {1, 1, 0, 0, false},
+        {16385, 120, -7680, 0, true},  // beyond the largest image of the Windows build
+        {120, 16385, 0, -7808, true},
+        {32767, 32767, -15872, -16000, false},  // the largest window X allows
+    };
+    const Window w = MakeWindow(1, 1);
+    Saver saver({"-window-id", Hex(w), "-count", "100"});
+    for (const Size& size : sizes) {
+        SCOPED_TRACE(std::to_string(size.width) + "x" + std::to_string(size.height));
+        XMoveResizeWindow(d_, w, size.x, size.y, static_cast<unsigned>(size.width), static_cast<unsigned>(size.height));
+        XSync(d_, False);
+        if (size.bodiesInView)
+            EXPECT_TRUE(WaitFor([&] {
+                return Look(d_, w, -size.x, -size.y, std::min(size.width, 1024), std::min(size.height, 768)).green > 200;
+            }));
+        else
+            std::this_thread::sleep_for(500ms);
+        ASSERT_TRUE(saver.Running()) << saver.Errors();
+    }
+    {
+        Saver starting({"-window-id", Hex(w)});
+        std::this_thread::sleep_for(200ms);
+        kill(starting.Pid(), SIGTERM);
+        EXPECT_EQ(starting.Exit(1000ms), 0) << starting.Errors();
+    }
+    kill(saver.Pid(), SIGTERM);
+    EXPECT_EQ(saver.Exit(1000ms), 0);
+    EXPECT_EQ(saver.Errors(), "");
+    XDestroyWindow(d_, w);
+
+    // -root on a desktop of monitors side by side, wider than that image too: its
+    // right end, past 16384, has discs.
+    OwnServer wide({"-screen", "0", "16500x200x24"});
+    Display* d = wide.Connection();
+    ASSERT_NE(d, nullptr);
+    Saver onRoot({"-root", "-count", "100", "-attraction", "-100"}, {}, wide.Name());
+    EXPECT_TRUE(WaitFor([&] { return Look(d, DefaultRootWindow(d), 15500, 0, 1000, 200).green > 200; }));
+    EXPECT_EQ(onRoot.EndWith(SIGTERM), 0);
+    EXPECT_EQ(onRoot.Errors(), "");
+}
+
+TEST(OtherVisuals, Depth16OverTcpWithoutSharedMemoryDrawsAndPseudoColourIsRefused) {
+    // Reached over TCP, the server offers shared memory but cannot attach the saver's.
+    OwnServer depth16({"-screen", "0", "400x300x16", "-listen", "tcp"});
     Display* d = depth16.Connection();
     ASSERT_NE(d, nullptr) << depth16.Name();
     {
-        Saver saver({"-root", "-red", "-count", "8"}, {}, depth16.Name());
+        Saver saver({"-root", "-red", "-count", "8"}, {}, ("127.0.0.1" + std::string(depth16.Name())).c_str());
         Colours first;
         ASSERT_TRUE(WaitFor([&] {
             first = LookAll(d, DefaultRootWindow(d));
@@ -464,6 +530,7 @@ TEST(OtherVisuals, Depth16WithoutSharedMemoryDrawsAndPseudoColourIsRefused) {
         })) << saver.Errors();
         EXPECT_EQ(saver.SharedSegments(), 0);
         EXPECT_EQ(saver.EndWith(SIGTERM), 0) << saver.Errors();
+        EXPECT_EQ(saver.Errors(), "");
     }
 
     OwnServer depth8({"-screen", "0", "320x200x8"});
@@ -476,6 +543,7 @@ TEST(OtherVisuals, Depth16WithoutSharedMemoryDrawsAndPseudoColourIsRefused) {
 // XScreenSaver's settings program builds command lines from pendral.xml: every
 // slider's ends must be accepted and one step beyond them refused, its default
 // must be the one -help states, and every check box's switch must be known.
+// Like XScreenSaver's own, it has the frame-rate slider and box and the updater.
 TEST(SettingsXml, SlidersAndCheckBoxesMatchTheOptions) {
     std::ifstream in(PENDRAL_RES_DIR "/pendral.xml");
     std::stringstream text;
@@ -506,8 +574,9 @@ TEST(SettingsXml, SlidersAndCheckBoxesMatchTheOptions) {
     }
     for (std::sregex_iterator m(xml.begin(), xml.end(), boolean), end; m != end; ++m, ++boxes)
         EXPECT_EQ(status({(*m)[1]}), 0) << (*m)[1];
-    EXPECT_EQ(sliders, 3);
-    EXPECT_EQ(boxes, 2);
+    EXPECT_EQ(sliders, 4);
+    EXPECT_EQ(boxes, 3);
+    EXPECT_NE(xml.find("<xscreensaver-updater />"), std::string::npos);
 }
 
 }  // namespace

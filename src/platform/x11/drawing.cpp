@@ -1,10 +1,13 @@
 // Drawing on X11: palette colours become pixel values of the window's TrueColor
-// format once per palette, and each copy from the 8-bit back buffer converts its
-// rectangle into the window-sized image and puts that part on the window.
+// format once per palette. A frame's copies from the 8-bit back buffer are noted,
+// joined where that is cheaper, and at the frame's end converted row by row into
+// a small staging memory and put on the window, as few images as they allow.
 #include "platform/drawing.h"
 
 #include <sys/ipc.h>
+#include <sys/mman.h>
 #include <sys/shm.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -56,12 +59,6 @@ std::uint32_t InImageOrder(const XImage& image, std::uint32_t pixel) {
     return pixel;
 }
 
-void FillImage(WindowObject* s, std::uint32_t pixel) {
-    XImage* image = s->image;
-    for (int y = 0; y < image->height; ++y)
-        for (int x = 0; x < image->width; ++x) XPutPixel(image, x, y, pixel);
-}
-
 bool MakeShmImage(WindowObject* s, std::int32_t width, std::int32_t height) {
     if (!s->shmAllowed || !XShmQueryExtension(s->display)) return false;
     XImage* image = XShmCreateImage(s->display, s->visual, static_cast<unsigned>(s->depth), ZPixmap, nullptr,
@@ -78,16 +75,15 @@ bool MakeShmImage(WindowObject* s, std::int32_t width, std::int32_t height) {
     bool attached = false;
     if (s->shm.shmaddr != reinterpret_cast<char*>(-1)) {
         image->data = s->shm.shmaddr;
-        const int errorsBefore = x11::xErrorCount;
+        x11::BeginErrorTrap();
         XShmAttach(s->display, &s->shm);
-        XSync(s->display, False);
-        attached = x11::xErrorCount == errorsBefore;
+        attached = x11::EndErrorTrap(s->display) == 0;
     }
     // Marked for removal at once: the segment goes away with the last detach,
     // however the program ends.
     shmctl(s->shm.shmid, IPC_RMID, nullptr);
     if (!attached) {
-        // A display on another machine cannot attach our memory.
+        // A display on another machine (or reached over TCP) cannot attach our memory.
         s->shmAllowed = false;
         image->data = nullptr;
         XDestroyImage(image);
@@ -97,6 +93,8 @@ bool MakeShmImage(WindowObject* s, std::int32_t width, std::int32_t height) {
     }
     s->image = image;
     s->usingShm = true;
+    s->staging = s->shm.shmaddr;
+    s->stagingBytes = static_cast<std::int64_t>(bytes);
     return true;
 }
 
@@ -104,70 +102,248 @@ bool MakePlainImage(WindowObject* s, std::int32_t width, std::int32_t height) {
     XImage* image = XCreateImage(s->display, s->visual, static_cast<unsigned>(s->depth), ZPixmap, 0, nullptr,
                                  static_cast<unsigned>(width), static_cast<unsigned>(height), 32, 0);
     if (!image) return false;
-    image->data = static_cast<char*>(std::calloc(static_cast<std::size_t>(image->bytes_per_line), static_cast<std::size_t>(height)));
+    const std::size_t bytes = static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height);
+    image->data = static_cast<char*>(std::malloc(bytes));
     if (!image->data) {
         XDestroyImage(image);
         return false;
     }
     s->image = image;
     s->usingShm = false;
+    s->staging = image->data;
+    s->stagingBytes = static_cast<std::int64_t>(bytes);
     return true;
 }
 
-// Converts one row of `count` 8-bit indices into pixels at `out`.
-void ConvertRow(const XImage& image, const std::uint32_t* lut, const std::uint8_t* in, char* out, int count) {
-    switch (image.bits_per_pixel) {
-        case 32: {
-            auto* p = reinterpret_cast<std::uint32_t*>(out);
-            for (int i = 0; i < count; ++i) p[i] = lut[in[i]];
-            break;
-        }
-        case 16: {
-            auto* p = reinterpret_cast<std::uint16_t*>(out);
-            for (int i = 0; i < count; ++i) p[i] = static_cast<std::uint16_t>(lut[in[i]]);
-            break;
-        }
-        default: {  // 24: three bytes in the image's byte order
-            auto* p = reinterpret_cast<std::uint8_t*>(out);
-            const bool little = image.byte_order == LSBFirst;
-            for (int i = 0; i < count; ++i, p += 3) {
-                const std::uint32_t v = lut[in[i]];
-                p[little ? 0 : 2] = static_cast<std::uint8_t>(v);
-                p[1] = static_cast<std::uint8_t>(v >> 8);
-                p[little ? 2 : 0] = static_cast<std::uint8_t>(v >> 16);
-            }
+void FreeImage(WindowObject* s) {
+    if (!s->image) return;
+    s->image->data = s->staging;  // PutCopy points it into the staging memory
+    if (s->usingShm) {
+        XShmDetach(s->display, &s->shm);
+        XSync(s->display, False);
+        s->image->data = nullptr;
+        XDestroyImage(s->image);
+        shmdt(s->shm.shmaddr);
+        s->shm = XShmSegmentInfo{};
+    } else {
+        XDestroyImage(s->image);  // frees the pixels too
+    }
+    s->image = nullptr;
+    s->usingShm = false;
+    s->staging = nullptr;
+    s->stagingBytes = s->stagingUsed = 0;
+}
+
+// Zeroes a run of a pixel buffer's memory. Whole pages inside it are handed
+// back to the system, which gives them again zeroed when they are next touched:
+// clearing a large field touches none of it.
+void ZeroMemory(std::uint8_t* start, std::size_t bytes) {
+    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    const auto begin = reinterpret_cast<std::uintptr_t>(start), end = begin + bytes;
+    const std::uintptr_t firstPage = (begin + page - 1) & ~(page - 1), lastPage = end & ~(page - 1);
+    if (bytes < 16 * page || firstPage >= lastPage ||
+        madvise(reinterpret_cast<void*>(firstPage), lastPage - firstPage, MADV_DONTNEED) != 0) {
+        std::memset(start, 0, bytes);
+        return;
+    }
+    std::memset(start, 0, firstPage - begin);
+    std::memset(reinterpret_cast<void*>(lastPage), 0, end - lastPage);
+}
+
+// Row conversions, one per pixel size, through the palette's table of pixels
+// already in the image's byte order. Runs of eight black pixels (colour index 0,
+// much of every sprite's rectangle) are written without a look-up each.
+template <typename Pixel>
+void ConvertRowTo(const std::uint32_t* lut, const std::uint8_t* in, char* out, int count) {
+    auto* p = reinterpret_cast<Pixel*>(out);
+    const auto black = static_cast<Pixel>(lut[0]);
+    int i = 0;
+    for (; i + 8 <= count; i += 8) {
+        std::uint64_t eight;
+        std::memcpy(&eight, in + i, 8);
+        if (eight == 0) {
+            for (int k = 0; k < 8; ++k) p[i + k] = black;
+        } else {
+            for (int k = 0; k < 8; ++k) p[i + k] = static_cast<Pixel>(lut[in[i + k]]);
         }
     }
+    for (; i < count; ++i) p[i] = static_cast<Pixel>(lut[in[i]]);
+}
+
+// 24 bits: three bytes, lowest first when the table says so (see ThreeByteOrder).
+template <bool LowFirst>
+void ConvertRowTo24(const std::uint32_t* lut, const std::uint8_t* in, char* out, int count) {
+    auto* p = reinterpret_cast<std::uint8_t*>(out);
+    for (int i = 0; i < count; ++i, p += 3) {
+        const std::uint32_t v = lut[in[i]];
+        p[LowFirst ? 0 : 2] = static_cast<std::uint8_t>(v);
+        p[1] = static_cast<std::uint8_t>(v >> 8);
+        p[LowFirst ? 2 : 0] = static_cast<std::uint8_t>(v >> 16);
+    }
+}
+
+ConvertRowFunction ConversionFor(const XImage& image) {
+    switch (image.bits_per_pixel) {
+        case 32: return ConvertRowTo<std::uint32_t>;
+        case 16: return ConvertRowTo<std::uint16_t>;
+        case 24: return image.byte_order == LSBFirst ? ConvertRowTo24<true> : ConvertRowTo24<false>;
+        default: return nullptr;
+    }
+}
+
+std::int64_t Area(const PendingCopy& c) { return std::int64_t{c.width} * c.height; }
+
+// Two copies from the same bitmap with the same offset can go out as one over
+// their bounding box when that costs no more than about the two apart: every
+// put is a request the server decodes, so a few more pixels are cheaper.
+constexpr std::int64_t PUT_COST_IN_PIXELS = 1024;
+
+bool Joinable(const PendingCopy& a, const PendingCopy& b) {
+    return a.bits == b.bits && a.dx == b.dx && a.dy == b.dy && a.stride == b.stride &&
+           a.sourceHeight == b.sourceHeight;
+}
+
+PendingCopy Joined(const PendingCopy& a, const PendingCopy& b) {
+    PendingCopy j = a;
+    j.x = std::min(a.x, b.x);
+    j.y = std::min(a.y, b.y);
+    j.width = std::max(a.x + a.width, b.x + b.width) - j.x;
+    j.height = std::max(a.y + a.height, b.y + b.height) - j.y;
+    return j;
+}
+
+// Copies further apart than this are not looked at for joining (for sprite-sized
+// copies it would not pay).
+constexpr std::int32_t JOIN_REACH = 32;
+
+bool WorthJoining(const PendingCopy& a, const PendingCopy& b) {
+    if (a.x > b.x + b.width + JOIN_REACH || b.x > a.x + a.width + JOIN_REACH ||
+        a.y > b.y + b.height + JOIN_REACH || b.y > a.y + a.height + JOIN_REACH)
+        return false;
+    return Joinable(a, b) && Area(Joined(a, b)) <= Area(a) + Area(b) + PUT_COST_IN_PIXELS;
+}
+
+// Joins the frame's copies wherever that is cheaper, in place: passes that join
+// each copy into the first one worth it, until a pass joins none.
+void JoinPending(WindowObject* s) {
+    for (bool joinedAny = true; joinedAny;) {
+        joinedAny = false;
+        int count = 0;  // pending[0 .. count) are this pass's results
+        for (int i = 0; i < s->pendingCount; ++i) {
+            const PendingCopy c = s->pending[i];
+            int k = 0;
+            while (k < count && !WorthJoining(s->pending[k], c)) ++k;
+            if (k < count) {
+                s->pending[k] = Joined(s->pending[k], c);
+                joinedAny = true;
+            } else {
+                s->pending[count++] = c;
+            }
+        }
+        s->pendingCount = count;
+    }
+}
+
+// Waits until the server has read the staging memory, so that it can be written again.
+void StagingConsumed(WindowObject* s) {
+    if (s->usingShm && s->stagingUsed > 0) XSync(s->display, False);
+    s->stagingUsed = 0;
+}
+
+// The source pixels of window row y, from column x, of a copy.
+const std::uint8_t* SourceRow(const PendingCopy& c, std::int64_t x, std::int64_t y) {
+    return c.bits + (c.sourceHeight - 1 - (y + c.dy)) * c.stride + x + c.dx;
+}
+
+// Converts and puts one copy. Each piece goes into the staging memory as an
+// image of its own, rows packed one after another, so that the conversion writes
+// and the server reads one sequential run of memory; with shared memory the
+// frame's pieces follow each other until the memory is full.
+void PutCopy(WindowObject* s, const std::uint32_t* lut, const PendingCopy& c) {
+    XImage& image = *s->image;
+    const std::int64_t pad = image.bitmap_pad;  // bits a row is padded to, as the server expects
+    const std::int64_t rowBytes = (std::int64_t{c.width} * image.bits_per_pixel + pad - 1) / pad * (pad / 8);
+    const std::int64_t maxRows = std::max<std::int64_t>(1, s->stagingBytes / rowBytes);
+    for (std::int32_t top = 0; top < c.height;) {
+        const std::int32_t rows = static_cast<std::int32_t>(std::min<std::int64_t>(c.height - top, maxRows));
+        const std::int64_t bytes = rows * rowBytes;
+        if (!s->usingShm || s->stagingUsed + bytes > s->stagingBytes) StagingConsumed(s);
+        char* out = s->staging + s->stagingUsed;
+        for (std::int32_t j = 0; j < rows; ++j, out += rowBytes)
+            s->convertRow(lut, SourceRow(c, c.x, std::int64_t{c.y} + top + j), out, c.width);
+        image.width = c.width;
+        image.height = rows;
+        image.bytes_per_line = static_cast<int>(rowBytes);
+        image.data = s->staging + s->stagingUsed;
+        if (s->usingShm)
+            XShmPutImage(s->display, s->xid, s->gc, &image, 0, 0, c.x, c.y + top, static_cast<unsigned>(c.width),
+                         static_cast<unsigned>(rows), False);
+        else
+            XPutImage(s->display, s->xid, s->gc, &image, 0, 0, c.x, c.y + top, static_cast<unsigned>(c.width),
+                      static_cast<unsigned>(rows));
+        s->stagingUsed += (bytes + 63) & ~std::int64_t{63};
+        top += rows;
+    }
+}
+
+// Converts and puts every copy of the frame so far.
+void FlushPending(WindowObject* s, Palette palette) {
+    if (s->pendingCount == 0 || !s->image) return;
+    static const std::uint32_t noPalette[256] = {};
+    const std::uint32_t* lut = palette && palette->pixelsFormat == s->format ? palette->pixels : noPalette;
+    JoinPending(s);
+    for (int i = 0; i < s->pendingCount; ++i) PutCopy(s, lut, s->pending[i]);
+    s->pendingCount = 0;
+}
+
+// Rows of the staging image for a window of that size: STAGING_PIXELS, or the
+// window's area where that is less, and always at least one whole row.
+std::int32_t StagingHeight(std::int32_t width, std::int32_t height) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(STAGING_PIXELS / width, 1, height));
+}
+
+// After a shared-memory request failed: the same drawing through plain XPutImage,
+// on a window painted black again (the failed puts left it unknown). Without
+// memory for that the surface is left without an image, which ends the run.
+void FallBackToPlainImage(WindowObject* s) {
+    const std::int32_t width = s->width, height = StagingHeight(s->width, s->height);
+    FreeImage(s);
+    s->shmAllowed = false;
+    if (!MakePlainImage(s, width, height)) {
+        std::fprintf(stderr, "pendral: out of memory for an image of %dx%d\n", width, height);
+        return;
+    }
+    x11::RepaintSurface(s, 0, 0, s->width, s->height);
 }
 
 }  // namespace
 
 namespace x11 {
 
-int xErrorCount = 0;
-
 bool SupportedVisual(const ::Visual* visual, int depth) {
     return visual && visual->c_class == TrueColor && (depth == 16 || depth == 24 || depth == 32);
 }
 
 bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
-    if (width < 1) width = 1;
-    if (height < 1) height = 1;
+    width = std::clamp(width, 1, MAX_WINDOW_SIDE);
+    height = std::clamp(height, 1, MAX_WINDOW_SIDE);
     s->gc = XCreateGC(s->display, s->xid, 0, nullptr);
-    if (!MakeShmImage(s, width, height) && !MakePlainImage(s, width, height)) {
-        std::fprintf(stderr, "pendral: no image of %dx%d for the window\n", width, height);
+    const std::int32_t stagingWidth = width, stagingHeight = StagingHeight(width, height);
+    if (!MakeShmImage(s, stagingWidth, stagingHeight) && !MakePlainImage(s, stagingWidth, stagingHeight)) {
+        std::fprintf(stderr, "pendral: out of memory for an image of %dx%d\n", stagingWidth, stagingHeight);
         return false;
     }
-    const int bpp = s->image->bits_per_pixel;
-    if (bpp != 16 && bpp != 24 && bpp != 32) {
-        std::fprintf(stderr, "pendral: %d bits per pixel are not supported\n", bpp);
+    s->convertRow = ConversionFor(*s->image);
+    if (!s->convertRow) {
+        std::fprintf(stderr, "pendral: %d bits per pixel are not supported\n", s->image->bits_per_pixel);
         return false;
     }
     s->width = width;
     s->height = height;
     s->format = nextFormat++;
     s->blackPixel = SpareBits(*s);
-    FillImage(s, s->blackPixel);
+    s->pendingCount = 0;
+    s->stagingUsed = 0;
     XSetForeground(s->display, s->gc, s->blackPixel);
     XSetGraphicsExposures(s->display, s->gc, False);
     XFillRectangle(s->display, s->xid, s->gc, 0, 0, static_cast<unsigned>(width), static_cast<unsigned>(height));
@@ -175,33 +351,16 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
 }
 
 void CloseSurface(WindowObject* s) {
-    if (s->image) {
-        if (s->usingShm) {
-            XShmDetach(s->display, &s->shm);
-            XSync(s->display, False);
-            s->image->data = nullptr;
-            XDestroyImage(s->image);
-            shmdt(s->shm.shmaddr);
-            s->shm = XShmSegmentInfo{};
-        } else {
-            XDestroyImage(s->image);  // frees the pixels too
-        }
-    }
-    s->image = nullptr;
-    s->usingShm = false;
+    FreeImage(s);
+    s->pendingCount = 0;
     s->windowDc.selectedPalette = nullptr;  // the scene's palette is gone with it
     if (s->gc) XFreeGC(s->display, s->gc);
     s->gc = nullptr;
 }
 
 void RepaintSurface(WindowObject* s, int x, int y, int width, int height) {
-    if (!s->image) return;
-    if (s->usingShm)
-        XShmPutImage(s->display, s->xid, s->gc, s->image, x, y, x, y, static_cast<unsigned>(width),
-                     static_cast<unsigned>(height), False);
-    else
-        XPutImage(s->display, s->xid, s->gc, s->image, x, y, x, y, static_cast<unsigned>(width),
-                  static_cast<unsigned>(height));
+    if (!s->gc || width <= 0 || height <= 0) return;
+    XFillRectangle(s->display, s->xid, s->gc, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
 }  // namespace x11
@@ -211,11 +370,14 @@ void ReleaseScreenDc(DeviceContext) {}
 
 DeviceContext AcquireWindowDc(Window window) { return window ? &window->windowDc : &screenDc; }
 
-// The end of a frame: the server has read the shared image before it changes again.
-void ReleaseWindowDc(Window window, DeviceContext) {
+// The end of a frame: its copies are converted and put, and the server has read
+// the shared image before it changes again.
+void ReleaseWindowDc(Window window, DeviceContext dc) {
     if (!window || !window->display) return;
-    if (window->usingShm) XSync(window->display, False);
-    else XFlush(window->display);
+    FlushPending(window, dc ? dc->selectedPalette : nullptr);
+    StagingConsumed(window);
+    if (!window->usingShm) XFlush(window->display);
+    if (x11::TakeSharedMemoryFailure() && window->image) FallBackToPlainImage(window);
 }
 
 // TrueColor displays have no system palette.
@@ -264,9 +426,11 @@ Bitmap SelectDcBitmap(DeviceContext dc, Bitmap bitmap) {
     return previous;
 }
 
+std::size_t PixelBytes(const BitmapObject& b) { return static_cast<std::size_t>(b.stride) * static_cast<std::size_t>(b.height); }
+
 void DestroyBitmap(Bitmap bitmap) {
     if (!bitmap) return;
-    std::free(bitmap->pixels);
+    munmap(bitmap->pixels, PixelBytes(*bitmap));
     delete bitmap;
 }
 
@@ -276,18 +440,21 @@ Bitmap CreatePixelBuffer(DeviceContext, const void* info, std::uint8_t** bits) {
     std::int32_t width, height;
     std::memcpy(&width, h + 4, 4);
     std::memcpy(&height, h + 8, 4);
-    if (width < 1 || height < 1 || width > 16384 || height > 16384) return nullptr;
+    if (width < 1 || height < 1 || width > MAX_WINDOW_SIDE || height > MAX_WINDOW_SIDE) return nullptr;
     const std::int32_t stride = (width + 3) & ~3;
     auto* bitmap = new (std::nothrow) BitmapObject{};
     if (!bitmap) return nullptr;
-    bitmap->pixels = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(stride), static_cast<std::size_t>(height)));
-    if (!bitmap->pixels) {
-        delete bitmap;
-        return nullptr;
-    }
     bitmap->width = width;
     bitmap->height = height;
     bitmap->stride = stride;
+    // Pages of their own, zero until first written: a field as large as X allows
+    // (32767 x 32767, 1 GiB) costs only the pages that sprites ever touch.
+    void* pixels = mmap(nullptr, PixelBytes(*bitmap), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (pixels == MAP_FAILED) {
+        delete bitmap;
+        return nullptr;
+    }
+    bitmap->pixels = static_cast<std::uint8_t*>(pixels);
     *bits = bitmap->pixels;
     return bitmap;
 }
@@ -299,7 +466,12 @@ void FillBlack(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t wi
         const std::int64_t left = x < 0 ? 0 : x, top = y < 0 ? 0 : y;
         const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + width, b->width);
         const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + height, b->height);
-        for (std::int64_t row = top; row < bottom && left < right; ++row)
+        if (left >= right || top >= bottom) return;
+        if (left == 0 && right == b->width) {  // whole rows: one run of memory
+            ZeroMemory(b->pixels + (b->height - bottom) * b->stride, static_cast<std::size_t>((bottom - top) * b->stride));
+            return;
+        }
+        for (std::int64_t row = top; row < bottom; ++row)
             std::memset(b->pixels + (b->height - 1 - row) * b->stride + left, 0, static_cast<std::size_t>(right - left));
         return;
     }
@@ -308,16 +480,16 @@ void FillBlack(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t wi
         XFillRectangle(s->display, s->xid, s->gc, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
+// Notes the copy for the end of the frame (ReleaseWindowDc), where the frame's
+// copies are joined, converted and put: the source pixels stay as they are until then.
 void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                  std::int32_t sourceX, std::int32_t sourceY, const std::uint8_t* bits, const void* info) {
     WindowObject* s = dc ? dc->window : nullptr;
-    Palette palette = dc ? dc->selectedPalette : nullptr;
     if (!s || !s->image || !bits || !info || width <= 0 || height <= 0) return;
     std::int32_t sourceWidth, sourceHeight;
     std::memcpy(&sourceWidth, static_cast<const std::uint8_t*>(info) + 4, 4);
     std::memcpy(&sourceHeight, static_cast<const std::uint8_t*>(info) + 8, 4);
     if (sourceWidth <= 0 || sourceHeight <= 0) return;
-    const std::int64_t sourceStride = (std::int64_t{sourceWidth} + 3) & ~std::int64_t{3};
 
     // Column i of the block: destination x + i, source sourceX + i. Row j from the
     // top: destination y + j, source row sourceY + height - 1 - j from the bottom.
@@ -328,18 +500,19 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
     j1 = std::min({j1, std::int64_t{s->height} - y, std::int64_t{sourceY} + height});
     if (i0 >= i1 || j0 >= j1) return;
 
-    static const std::uint32_t noPalette[256] = {};
-    const std::uint32_t* lut = palette && palette->pixelsFormat == s->format ? palette->pixels : noPalette;
-    XImage& image = *s->image;
-    const int bytesPerPixel = image.bits_per_pixel / 8;
-    const int count = static_cast<int>(i1 - i0);
-    for (std::int64_t j = j0; j < j1; ++j) {
-        const std::int64_t sourceRow = std::int64_t{sourceY} + height - 1 - j;
-        const std::uint8_t* in = bits + sourceRow * sourceStride + sourceX + i0;
-        char* out = image.data + (y + j) * image.bytes_per_line + (x + i0) * bytesPerPixel;
-        ConvertRow(image, lut, in, out, count);
-    }
-    x11::RepaintSurface(s, static_cast<int>(x + i0), static_cast<int>(y + j0), count, static_cast<int>(j1 - j0));
+    if (s->pendingCount == MAX_PENDING_COPIES) FlushPending(s, dc->selectedPalette);
+    PendingCopy& c = s->pending[s->pendingCount++];
+    c.x = static_cast<std::int32_t>(x + i0);
+    c.y = static_cast<std::int32_t>(y + j0);
+    c.width = static_cast<std::int32_t>(i1 - i0);
+    c.height = static_cast<std::int32_t>(j1 - j0);
+    c.bits = bits;
+    c.stride = (std::int64_t{sourceWidth} + 3) & ~std::int64_t{3};
+    c.sourceHeight = sourceHeight;
+    c.dx = std::int64_t{sourceX} - x;
+    // Destination row y + j is source row sourceY + height - 1 - j from the bottom,
+    // that is sourceHeight - sourceY - height + j from the top.
+    c.dy = std::int64_t{sourceHeight} - sourceY - height - y;
 }
 
 }  // namespace plat

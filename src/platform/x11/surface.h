@@ -1,6 +1,6 @@
 // The X11 side of a window the animation draws on: the target window, its pixel
-// format, and an image of the same size through which the 8-bit back buffer
-// reaches the screen. Shared by the files of this folder only.
+// format, and a small image through which the changed parts of the 8-bit back
+// buffer reach the screen. Shared by the files of this folder only.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -33,6 +33,26 @@ struct BitmapObject {
     std::int32_t stride;
 };
 
+// A copy from an 8-bit bitmap to the window, waiting for the end of the frame:
+// window pixel (x + i, y + j) comes from column x + i + dx and row y + j + dy,
+// counted from the top, of `bits`.
+struct PendingCopy {
+    std::int32_t x, y, width, height;
+    const std::uint8_t* bits;
+    std::int64_t stride;
+    std::int64_t sourceHeight;
+    std::int64_t dx, dy;
+};
+
+// Converts `count` 8-bit indices at `in` into pixels at `out` through a palette's table.
+using ConvertRowFunction = void (*)(const std::uint32_t* lut, const std::uint8_t* in, char* out, int count);
+
+inline constexpr int MAX_PENDING_COPIES = 256;
+// The converted pixels of a frame's copies wait in staging memory of at most this many pixels.
+inline constexpr std::int64_t STAGING_PIXELS = 512 * 1024;
+// The largest window side X allows, and so the largest back buffer.
+inline constexpr std::int32_t MAX_WINDOW_SIDE = 32767;
+
 // A window the animation draws on.
 struct WindowObject {
     ::Display* display = nullptr;
@@ -40,14 +60,21 @@ struct WindowObject {
     ::GC gc = nullptr;
     ::Visual* visual = nullptr;
     int depth = 0;
-    std::int32_t width = 0;  // of the image, the size the scene was set up for
+    std::int32_t width = 0;  // the size the scene was set up for
     std::int32_t height = 0;
-    ::XImage* image = nullptr;
+    ::XImage* image = nullptr;   // describes each piece put from the staging memory
+    char* staging = nullptr;     // the image's memory (shared, or the process's own)
+    std::int64_t stagingBytes = 0;
+    std::int64_t stagingUsed = 0;
     ::XShmSegmentInfo shm{};
     bool usingShm = false;
-    bool shmAllowed = true;      // false once an attach failed (a remote display)
+    bool shmAllowed = true;      // false once the shared-memory path failed
     std::uint32_t format = 0;    // changes whenever the pixel format may have changed
     unsigned long blackPixel = 0;
+    ConvertRowFunction convertRow = nullptr;
+    // Copies of the frame so far, and where the next one goes in the staging image.
+    PendingCopy pending[MAX_PENDING_COPIES];
+    int pendingCount = 0;
     DeviceContextObject windowDc{this, nullptr, nullptr};
     DeviceContextObject memoryDc{this, nullptr, nullptr};
 };
@@ -57,23 +84,28 @@ namespace x11 {
 // True for a visual this program can draw on: TrueColor of depth 16, 24 or 32.
 bool SupportedVisual(const ::Visual* visual, int depth);
 
-// Makes the surface's image and graphics context for `width` x `height`, shared
-// memory first, and clears the window to black. False (with a message on
-// standard error) when no image can be made.
+// Makes the surface's staging image (shared memory first) and graphics context
+// for a scene of `width` x `height`, and clears the window to black. False (with
+// a message on standard error) when no image can be made.
 bool OpenSurface(WindowObject* surface, std::int32_t width, std::int32_t height);
 
 // Frees the image (and its shared memory) and the graphics context.
 void CloseSurface(WindowObject* surface);
 
-// Puts the image's rectangle (x, y, width, height) on the window again.
+// Paints the rectangle (x, y, width, height) of the window black again; the
+// next frame draws every sprite on it anew.
 void RepaintSurface(WindowObject* surface, int x, int y, int width, int height);
 
 // Where a bare file name is looked for (null: nowhere, only the built-in pictures).
 void SetFileFolder(const char* folder);
 
-// Errors the server reported for requests of this program, since the last call.
-// Set by the error handler that the entry installs.
-extern int xErrorCount;
+// ---- X errors (saver.cpp) ----
+// The run's error handler prints an unexpected error once per kind, with its
+// request. Errors between BeginErrorTrap and EndErrorTrap (which syncs) are counted, not printed.
+void BeginErrorTrap();
+int EndErrorTrap(::Display* display);
+// True once a shared-memory request failed outside a trap; cleared by the call.
+bool TakeSharedMemoryFailure();
 
 }  // namespace x11
 }  // namespace plat
