@@ -6,28 +6,16 @@
 
 #include <cstdint>
 
+#include "platform/common/software_dc.h"
 #include "platform/drawing.h"
 #include "platform/types.h"
 
 namespace plat {
 
-struct DeviceContextObject {
-    WindowObject* window;   // null for the screen's context
-    Bitmap selectedBitmap;  // memory contexts: the pixel buffer selected into it
-    Palette selectedPalette;
-};
-
 struct PaletteObject {
     PaletteEntry entries[256];
     std::uint32_t count;
     std::uint32_t colours[256];  // each entry as the canvas stores it: red, green, blue, opaque alpha
-};
-
-struct BitmapObject {
-    std::uint8_t* pixels;  // bottom row first, rows rounded up to 4 bytes
-    std::int32_t width;
-    std::int32_t height;
-    std::int32_t stride;
 };
 
 // A changed part of the picture, in the order the page's script reads it.

@@ -144,29 +144,10 @@ Palette CreateLogicalPalette(const PaletteEntry* entries, std::uint32_t count) {
 
 void DestroyPalette(Palette palette) { delete palette; }
 
-Palette SelectDcPalette(DeviceContext dc, Palette palette, bool) {
-    Palette previous = dc->selectedPalette;
-    dc->selectedPalette = palette;
-    return previous;
-}
-
 // The colours were worked out when the palette was made.
 void RealizeDcPalette(DeviceContext) {}
 
 DeviceContext CreateMemoryDc(DeviceContext dc) { return dc && dc->window ? &dc->window->memoryDc : nullptr; }
-
-void DeleteMemoryDc(DeviceContext dc) {
-    if (!dc) return;
-    dc->selectedBitmap = nullptr;
-    dc->selectedPalette = nullptr;
-}
-
-Bitmap SelectDcBitmap(DeviceContext dc, Bitmap bitmap) {
-    if (!dc) return nullptr;
-    Bitmap previous = dc->selectedBitmap;
-    dc->selectedBitmap = bitmap;
-    return previous;
-}
 
 void DestroyBitmap(Bitmap bitmap) {
     if (!bitmap) return;

@@ -394,12 +394,6 @@ Palette CreateLogicalPalette(const PaletteEntry* entries, std::uint32_t count) {
 
 void DestroyPalette(Palette palette) { delete palette; }
 
-Palette SelectDcPalette(DeviceContext dc, Palette palette, bool) {
-    Palette previous = dc->selectedPalette;
-    dc->selectedPalette = palette;
-    return previous;
-}
-
 // Works out the selected palette's pixel values for the window's format, once.
 void RealizeDcPalette(DeviceContext dc) {
     Palette palette = dc->selectedPalette;
@@ -412,19 +406,6 @@ void RealizeDcPalette(DeviceContext dc) {
 }
 
 DeviceContext CreateMemoryDc(DeviceContext dc) { return dc && dc->window ? &dc->window->memoryDc : nullptr; }
-
-void DeleteMemoryDc(DeviceContext dc) {
-    if (!dc) return;
-    dc->selectedBitmap = nullptr;
-    dc->selectedPalette = nullptr;
-}
-
-Bitmap SelectDcBitmap(DeviceContext dc, Bitmap bitmap) {
-    if (!dc) return nullptr;
-    Bitmap previous = dc->selectedBitmap;
-    dc->selectedBitmap = bitmap;
-    return previous;
-}
 
 std::size_t PixelBytes(const BitmapObject& b) { return static_cast<std::size_t>(b.stride) * static_cast<std::size_t>(b.height); }
 

@@ -8,29 +8,17 @@
 
 #include <cstdint>
 
+#include "platform/common/software_dc.h"
 #include "platform/drawing.h"
 #include "platform/types.h"
 
 namespace plat {
-
-struct DeviceContextObject {
-    WindowObject* window;      // null for the screen's context
-    Bitmap selectedBitmap;     // memory contexts: the pixel buffer selected into it
-    Palette selectedPalette;
-};
 
 struct PaletteObject {
     PaletteEntry entries[256];
     std::uint32_t count;
     std::uint32_t pixels[256];  // each entry as a pixel value of the surface's format, in its byte order
     std::uint32_t pixelsFormat; // the Surface::format those pixels were made for (0: none yet)
-};
-
-struct BitmapObject {
-    std::uint8_t* pixels;  // bottom row first, rows rounded up to 4 bytes
-    std::int32_t width;
-    std::int32_t height;
-    std::int32_t stride;
 };
 
 // A copy from an 8-bit bitmap to the window, waiting for the end of the frame:
