@@ -75,6 +75,12 @@ inline void CopyRow(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
     for (; n > 0; --n) *d++ = *s++;
 }
 
+// Colour index 0 over n > 0 bytes.
+inline void ClearRow(std::uint8_t* d, std::size_t n) {
+    for (; n >= 16; n -= 16, d += 16) std::memset(d, 0, 16);
+    for (; n > 0; --n) *d++ = 0;
+}
+
 // Copy of n > 0 bytes that keeps the destination byte wherever the source byte is
 // TRANSPARENT_INDEX.
 inline void BlendRow(std::uint8_t* d, const std::uint8_t* s, std::size_t n) {
@@ -168,6 +174,15 @@ void IndexedImage::CopyTo(IndexedImage* dest, std::int32_t x, std::int32_t y) co
         s += sourceStride;
         d += destStride;
     }
+}
+
+void IndexedImage::ClearRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+    Span c{x, y, w, h, 0, 0};
+    if (w <= 0 || h <= 0 || !ClipToDest(c, width, height)) return;
+    std::uint8_t* d = PixelAddress(static_cast<std::int32_t>(c.x), static_cast<std::int32_t>(c.y + c.h - 1));
+    if (!d) return;
+    const std::int64_t stride = Stride();
+    for (std::int64_t row = 0; row < c.h; ++row, d += stride) ClearRow(d, static_cast<std::size_t>(c.w));
 }
 
 void IndexedImage::CopyRectTransparent(IndexedImage* dest, std::int32_t x, std::int32_t y, std::int32_t w,

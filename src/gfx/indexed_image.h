@@ -37,6 +37,10 @@ public:
     // Opaque copy of the whole image to (x, y) of dest, clipped to dest.
     void CopyTo(IndexedImage* dest, std::int32_t x, std::int32_t y) const;
 
+    // Paints the w x h rectangle at (x, y) colour index 0, clipped to the image: what
+    // CopyTo of a blank of that size does, without reading the blank.
+    void ClearRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h);
+
     // Copies the w x h rectangle at (sx, sy) of this image to (x, y) of dest, leaving
     // out pixels of TRANSPARENT_INDEX; clipped to dest and to this image.
     void CopyRectTransparent(IndexedImage* dest, std::int32_t x, std::int32_t y, std::int32_t w,
