@@ -1,7 +1,7 @@
 // Drawing on X11: palette colours become pixel values of the window's TrueColor
 // format once per palette. A frame's copies from the 8-bit back buffer are noted,
 // joined where that is cheaper, and at the frame's end converted row by row into
-// a small staging memory and put on the window, as few images as they allow.
+// a staging memory and put on the window, as few images as they allow.
 #include "platform/drawing.h"
 
 #include <sys/ipc.h>
@@ -244,7 +244,10 @@ void JoinPending(WindowObject* s) {
     }
 }
 
-// Waits until the server has read the staging memory, so that it can be written again.
+// Waits until the server has read the staging memory, so that it can be written
+// again from its start. With shared memory that is when a piece no longer fits:
+// the frames follow each other through the memory as a ring, and only the turn
+// of the ring costs a round trip to the server, not every frame.
 void StagingConsumed(WindowObject* s) {
     if (s->usingShm && s->stagingUsed > 0) XSync(s->display, False);
     s->stagingUsed = 0;
@@ -370,13 +373,11 @@ void ReleaseScreenDc(DeviceContext) {}
 
 DeviceContext AcquireWindowDc(Window window) { return window ? &window->windowDc : &screenDc; }
 
-// The end of a frame: its copies are converted and put, and the server has read
-// the shared image before it changes again.
+// The end of a frame: its copies are converted and put, and sent to the server.
 void ReleaseWindowDc(Window window, DeviceContext dc) {
     if (!window || !window->display) return;
     FlushPending(window, dc ? dc->selectedPalette : nullptr);
-    StagingConsumed(window);
-    if (!window->usingShm) XFlush(window->display);
+    XFlush(window->display);
     if (x11::TakeSharedMemoryFailure() && window->image) FallBackToPlainImage(window);
 }
 

@@ -12,10 +12,11 @@
 //               from options (app/saver_options.h) instead of CONTROL.INI.
 // Drawing:      a frame's copies from the 8-bit back buffer are collected, joined
 //               where that is cheaper, converted a row at a time through the
-//               palette's table of pixel values, and put from a small staging
-//               memory; no image is as large as the window, so any size X allows
-//               (up to 32767 x 32767) works, the back buffer's untouched pages
-//               costing nothing.
+//               palette's table of pixel values, and put from a staging memory
+//               of at most 2 MB that frames pass through as a ring (one round
+//               trip per turn); no image is as large as the window, so any size
+//               X allows (up to 32767 x 32767) works, the back buffer's
+//               untouched pages costing nothing.
 // Limitations:  TrueColor visuals of depth 16, 24 or 32 only; one screen, one field
 //               over all monitors; a change of window size sets the field up again
 //               with a new scatter; no settings dialog, password or preview mode
