@@ -180,13 +180,20 @@ Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::
 int EventLoop(Run* run) {
     Display* d = run->surface.display;
     std::uint64_t nextTick = NowUs() + run->delayUs;
+    // The connection is read only when poll says it has something: a tick that
+    // finds nothing there costs no read. Events Xlib has already read (a round
+    // trip reads them too) are handled either way.
+    bool readable = true;
+    bool unsent = true;  // requests wait in Xlib's buffer (a frame sends its own)
     while (!stopRequested) {
         std::int32_t width = run->surface.width, height = run->surface.height;
-        while (XPending(d)) {
+        while (XEventsQueued(d, readable ? QueuedAfterReading : QueuedAlready) > 0) {
             XEvent event;
             XNextEvent(d, &event);
             if (HandleEvent(run, event, &width, &height) == Outcome::Stop) return 0;
+            unsent = true;
         }
+        readable = false;
         if (width != run->surface.width || height != run->surface.height) {
             TearDown(run);
             if (!SetUp(run, width, height)) return 1;
@@ -195,14 +202,19 @@ int EventLoop(Run* run) {
         if (now >= nextTick) {
             AdvanceFrame(&run->surface);
             if (!run->surface.image) return 1;  // its drawing failed, and said why
-            if (run->fps.shown) plat::x11::DrawFps(&run->fps, &run->surface, now);
+            if (run->fps.shown) {
+                plat::x11::DrawFps(&run->fps, &run->surface, now);
+                unsent = true;
+            }
             nextTick = nextTick + run->delayUs > now ? nextTick + run->delayUs : now + run->delayUs;
             continue;
         }
+        if (unsent) XFlush(d);  // e.g. a repaint, or the frame rate
+        unsent = false;
         // A signal cuts the wait short; one that comes just before it waits at
         // most one delay (0.1 s at most).
         pollfd connection{ConnectionNumber(d), POLLIN, 0};
-        poll(&connection, 1, static_cast<int>((nextTick - now + 999) / 1000));
+        readable = poll(&connection, 1, static_cast<int>((nextTick - now + 999) / 1000)) != 0;
     }
     return 0;
 }
