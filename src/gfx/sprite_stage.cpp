@@ -1,5 +1,6 @@
 #include "gfx/sprite_stage.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <new>
@@ -196,7 +197,26 @@ void SpriteStage::SetSpriteVisible(std::int32_t spriteIndex, bool visible) {
 
 void SpriteStage::DrawPass() {
     if (!backBuffer.bits) return;
-    for (std::int32_t i = 0; i < spriteCount; ++i) sprites[i].DrawInto(&backBuffer);
+    // The back-buffer rows under a sprite are asked for two sprites ahead of
+    // drawing it: between frames they leave the cache, and drawing them a row at
+    // a time would wait for each in turn.
+    constexpr std::int32_t SPRITES_AHEAD = 2;
+    const std::int64_t stride = backBuffer.Stride();
+    for (std::int32_t i = 0; i < spriteCount; ++i) {
+        if (i + SPRITES_AHEAD < spriteCount) {
+            const Sprite& next = sprites[i + SPRITES_AHEAD];
+            const std::int64_t left = std::clamp<std::int64_t>(next.left, 0, backBuffer.width - 1);
+            const std::int64_t last = std::clamp<std::int64_t>(std::int64_t{next.left} + next.width - 1, left,
+                                                               backBuffer.width - 1);
+            const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{next.top} + next.height, backBuffer.height);
+            for (std::int64_t y = std::max<std::int64_t>(next.top, 0); y < bottom; ++y) {
+                const std::uint8_t* row = backBuffer.bits + (backBuffer.height - 1 - y) * stride;
+                __builtin_prefetch(row + left, 1);
+                __builtin_prefetch(row + last, 1);
+            }
+        }
+        sprites[i].DrawInto(&backBuffer);
+    }
 }
 
 void SpriteStage::PresentPass(plat::DeviceContext dc) {
