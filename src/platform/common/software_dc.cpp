@@ -2,6 +2,9 @@
 // what is selected into it, and DeleteMemoryDc lets go of both.
 #include "platform/common/software_dc.h"
 
+#include <cstring>
+#include <new>
+
 #include "platform/drawing.h"
 
 namespace plat {
@@ -23,6 +26,23 @@ Bitmap SelectDcBitmap(DeviceContext dc, Bitmap bitmap) {
     Bitmap previous = dc->selectedBitmap;
     dc->selectedBitmap = bitmap;
     return previous;
+}
+
+void HeaderSize(const void* info, std::int32_t* width, std::int32_t* height) {
+    std::memcpy(width, static_cast<const std::uint8_t*>(info) + 4, 4);
+    std::memcpy(height, static_cast<const std::uint8_t*>(info) + 8, 4);
+}
+
+BitmapObject* NewPixelBufferRecord(const void* info, std::int32_t maxSide) {
+    std::int32_t width, height;
+    HeaderSize(info, &width, &height);
+    if (width < 1 || height < 1 || width > maxSide || height > maxSide) return nullptr;
+    auto* bitmap = new (std::nothrow) BitmapObject{};
+    if (!bitmap) return nullptr;
+    bitmap->width = width;
+    bitmap->height = height;
+    bitmap->stride = (width + 3) & ~3;
+    return bitmap;
 }
 
 }  // namespace plat

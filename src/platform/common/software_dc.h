@@ -23,4 +23,11 @@ struct BitmapObject {
     std::int32_t stride;
 };
 
+// Width and height from a bitmap header (its fields at bytes 4 and 8).
+void HeaderSize(const void* info, std::int32_t* width, std::int32_t* height);
+
+// The record of a pixel buffer for the header `info`, its pixels not yet given:
+// null when a side is below 1 or above maxSide, or without memory.
+BitmapObject* NewPixelBufferRecord(const void* info, std::int32_t maxSide);
+
 }  // namespace plat

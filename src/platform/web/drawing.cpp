@@ -157,22 +157,14 @@ void DestroyBitmap(Bitmap bitmap) {
 
 Bitmap CreatePixelBuffer(DeviceContext, const void* info, std::uint8_t** bits) {
     *bits = nullptr;
-    const auto* h = static_cast<const std::uint8_t*>(info);
-    std::int32_t width, height;
-    std::memcpy(&width, h + 4, 4);
-    std::memcpy(&height, h + 8, 4);
-    if (width < 1 || height < 1 || width > 16384 || height > 16384) return nullptr;
-    const std::int32_t stride = (width + 3) & ~3;
-    auto* bitmap = new (std::nothrow) BitmapObject{};
+    BitmapObject* bitmap = NewPixelBufferRecord(info, 16384);
     if (!bitmap) return nullptr;
-    bitmap->pixels = static_cast<std::uint8_t*>(std::calloc(static_cast<std::size_t>(stride), static_cast<std::size_t>(height)));
+    bitmap->pixels = static_cast<std::uint8_t*>(
+        std::calloc(static_cast<std::size_t>(bitmap->stride), static_cast<std::size_t>(bitmap->height)));
     if (!bitmap->pixels) {
         delete bitmap;
         return nullptr;
     }
-    bitmap->width = width;
-    bitmap->height = height;
-    bitmap->stride = stride;
     *bits = bitmap->pixels;
     return bitmap;
 }
@@ -202,8 +194,7 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
     WindowObject* s = dc ? dc->window : nullptr;
     if (!s || !s->rgba || !bits || !info || width <= 0 || height <= 0) return;
     std::int32_t sourceWidth, sourceHeight;
-    std::memcpy(&sourceWidth, static_cast<const std::uint8_t*>(info) + 4, 4);
-    std::memcpy(&sourceHeight, static_cast<const std::uint8_t*>(info) + 8, 4);
+    HeaderSize(info, &sourceWidth, &sourceHeight);
     if (sourceWidth <= 0 || sourceHeight <= 0) return;
     const std::int64_t sourceStride = (std::int64_t{sourceWidth} + 3) & ~std::int64_t{3};
 

@@ -453,17 +453,8 @@ void DestroyBitmap(Bitmap bitmap) {
 
 Bitmap CreatePixelBuffer(DeviceContext, const void* info, std::uint8_t** bits) {
     *bits = nullptr;
-    const auto* h = static_cast<const std::uint8_t*>(info);
-    std::int32_t width, height;
-    std::memcpy(&width, h + 4, 4);
-    std::memcpy(&height, h + 8, 4);
-    if (width < 1 || height < 1 || width > MAX_WINDOW_SIDE || height > MAX_WINDOW_SIDE) return nullptr;
-    const std::int32_t stride = (width + 3) & ~3;
-    auto* bitmap = new (std::nothrow) BitmapObject{};
+    BitmapObject* bitmap = NewPixelBufferRecord(info, MAX_WINDOW_SIDE);
     if (!bitmap) return nullptr;
-    bitmap->width = width;
-    bitmap->height = height;
-    bitmap->stride = stride;
     // Pages of their own, zero until first written: a field as large as X allows
     // (32767 x 32767, 1 GiB) costs only the pages that sprites ever touch.
     void* pixels = mmap(nullptr, PixelBytes(*bitmap), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -504,8 +495,7 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
     WindowObject* s = dc ? dc->window : nullptr;
     if (!s || !s->image || !bits || !info || width <= 0 || height <= 0) return;
     std::int32_t sourceWidth, sourceHeight;
-    std::memcpy(&sourceWidth, static_cast<const std::uint8_t*>(info) + 4, 4);
-    std::memcpy(&sourceHeight, static_cast<const std::uint8_t*>(info) + 8, 4);
+    HeaderSize(info, &sourceWidth, &sourceHeight);
     if (sourceWidth <= 0 || sourceHeight <= 0) return;
 
     // Column i of the block: destination x + i, source sourceX + i. Row j from the
