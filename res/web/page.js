@@ -1,38 +1,95 @@
 // The page around the animation: the settings panel (kept in localStorage, given
-// in the address as ?count=100&red=1), full screen, and pictures dropped on the
-// page. The animation and every rule about values and pictures are the
-// program's (src/main/web.cpp); this script only passes things on.
+// in the address as ?count=100&red=1), full screen, pictures chosen or dropped on
+// the page, and the service worker that keeps the page for use offline. The
+// animation and every rule about values and pictures are the program's
+// (src/main/web.cpp); this script only passes things on, and refuses what no
+// setting or picture could be before it reaches the program.
 'use strict';
 
 var STORAGE_KEY = 'pendral.settings';
 var KEYS = ['count', 'attraction', 'refresh', 'red', 'blue'];
+var PLACES = ['red body', 'blue body', 'plain bodies'];
 var MAX_PICTURE_BYTES = 16 * 1024 * 1024;
+// No setting's value is this long; a longer one is refused here, so that the
+// program is never handed more than a few bytes.
+var MAX_VALUE_LENGTH = 32;
+// The program's back buffer has at most this many pixels on a side; in a larger
+// window the field keeps this size, in the top left corner, and the rest is black.
+var MAX_SIDE = 16384;
+// A notice shows at most this many lines, each cut to this length.
+var NOTICE_LINES = 5;
+var NOTICE_LINE_LENGTH = 160;
+// A slider moved with the keyboard changes at every press: the scene starts anew
+// once the presses stop.
+var SLIDER_DELAY_MS = 400;
 var canvas = document.getElementById('screen');
 var panel = document.getElementById('panel');
+var showButton = document.getElementById('show');
+var pictureInput = document.getElementById('pictures');
 var noticeTimer = 0;
+var sliderTimer = 0;
+var fieldCapped = false;
+// The file shown in each picture place; null for the built-in picture.
+var pictureNames = [null, null, null];
 
 var Module = {
   canvas: canvas,
-  onRuntimeInitialized: start,
+  // After main(), which seeds the random generator: the first scatter is this visit's own.
+  postRun: [start],
+  onAbort: function (what) { notice(['The animation could not start: ' + what]); },
   print: function (text) { console.log(text); },
   printErr: function (text) { console.warn(text); }
 };
 
+function cut(text, length) {
+  return text.length > length ? text.slice(0, length - 1) + '…' : text;
+}
+
 function notice(lines) {
   var box = document.getElementById('notice');
   if (!lines.length) return;
-  box.textContent = lines.join('\n');
+  var shown = lines.length > NOTICE_LINES ? lines.slice(0, NOTICE_LINES - 1) : lines;
+  shown = shown.map(function (line) { return cut(line, NOTICE_LINE_LENGTH); });
+  if (lines.length > shown.length) shown.push('and ' + (lines.length - shown.length) + ' more');
+  box.textContent = shown.join('\n');
   box.hidden = false;
   clearTimeout(noticeTimer);
   noticeTimer = setTimeout(function () { box.hidden = true; }, 10000);
 }
 
+// One setting; false, with a line in `problems`, when its value was bad and the
+// default took its place. Keys that are no setting are left out.
 function setOne(key, value, from, problems) {
-  var result = Module.ccall('pendral_set', 'number', ['string', 'string'], [key, value]);
-  if (result === 2) {
-    problems.push(from + ': ' + key + '=' + value + ': ' +
-                  Module.UTF8ToString(Module._pendral_error()) + '; using the default');
+  if (KEYS.indexOf(key) < 0) return true;
+  var said = from + ': ' + key + '=' + cut(value, MAX_VALUE_LENGTH + 1) + ': ';
+  if (value.length > MAX_VALUE_LENGTH) {
+    Module.ccall('pendral_set', 'number', ['string', 'string'], [key, '']);
+    problems.push(said + 'longer than any setting; using the default');
+    return false;
   }
+  if (Module.ccall('pendral_set', 'number', ['string', 'string'], [key, value]) !== 2) return true;
+  problems.push(said + Module.UTF8ToString(Module._pendral_error()) + '; using the default');
+  return false;
+}
+
+// The settings of `query`; of a key given more than once the last counts, and
+// the notice says so. False when a value was bad.
+function setAll(query, from, problems) {
+  var last = {}, times = {}, good = true;
+  new URLSearchParams(query).forEach(function (value, key) {
+    if (KEYS.indexOf(key) < 0) return;
+    last[key] = value;
+    times[key] = (times[key] || 0) + 1;
+  });
+  KEYS.forEach(function (key) {
+    if (!times[key]) return;
+    if (times[key] > 1) {
+      problems.push(from + ': ' + key + ' given ' + times[key] + ' times; the last one counts: ' +
+                    key + '=' + cut(last[key], MAX_VALUE_LENGTH + 1));
+    }
+    good = setOne(key, last[key], from, problems) && good;
+  });
+  return good;
 }
 
 function currentSettings() {
@@ -51,12 +108,35 @@ function showSettings() {
   });
 }
 
-// The scene for the canvas's size as it is now: a new scatter.
+// The scene for the window as it is now: a new scatter. Each canvas pixel covers
+// a square of whole device pixels, as many as make one CSS pixel rounded (2 on a
+// screen of density 2), and is shown without smoothing: sharp on a dense screen,
+// with bodies of the size they have on an ordinary one. Gives the problems.
 function restart() {
-  var width = Math.max(1, canvas.clientWidth), height = Math.max(1, canvas.clientHeight);
+  var ratio = window.devicePixelRatio || 1, scale = Math.max(1, Math.round(ratio));
+  var wantWidth = Math.max(1, Math.floor(window.innerWidth * ratio / scale));
+  var wantHeight = Math.max(1, Math.floor(window.innerHeight * ratio / scale));
+  var width = Math.min(MAX_SIDE, wantWidth), height = Math.min(MAX_SIDE, wantHeight);
+  var problems = [];
   canvas.width = width;
   canvas.height = height;
-  if (!Module._pendral_start(width, height)) notice(['Not enough memory for a canvas of ' + width + 'x' + height + '.']);
+  canvas.style.width = width * scale / ratio + 'px';
+  canvas.style.height = height * scale / ratio + 'px';
+  if (!Module._pendral_start(width, height)) {
+    problems.push('No animation: not enough memory for a field of ' + width + ' x ' + height + ' pixels.');
+  } else if ((width < wantWidth || height < wantHeight) && !fieldCapped) {
+    problems.push('The field is at most ' + MAX_SIDE + ' pixels on a side; the rest of the window stays black.');
+  }
+  fieldCapped = width < wantWidth || height < wantHeight;
+  return problems;
+}
+
+// A change of zoom or of monitor changes the density: the scene follows it.
+function followDensity() {
+  matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)').addEventListener('change', function () {
+    followDensity();
+    if (Module.calledRun) notice(restart());
+  }, { once: true });
 }
 
 function readStored() {
@@ -71,27 +151,37 @@ function store() {
 function start() {
   var problems = [];
   Module._pendral_reset_settings();
-  new URLSearchParams(readStored()).forEach(function (value, key) { setOne(key, value, 'saved', problems); });
-  new URLSearchParams(location.search).forEach(function (value, key) { setOne(key, value, 'address', problems); });
+  // A bad stored value gives way to its default in storage too: its notice shows once.
+  if (!setAll(readStored(), 'saved', problems)) store();
+  setAll(location.search, 'address', problems);
   showSettings();
-  restart();
-  notice(problems);
+  notice(problems.concat(restart()));
   if (new URLSearchParams(location.search).get('bench') === '1') runBenchmark();
 }
 
-function onSettingChanged(event) {
-  var input = event.target;
-  if (KEYS.indexOf(input.id) < 0) return;
+// The panel's values as the settings, kept, and a new scatter.
+function applyPanel() {
+  clearTimeout(sliderTimer);
+  sliderTimer = 0;
   var problems = [];
-  setOne(input.id, input.type === 'checkbox' ? (input.checked ? '1' : '0') : input.value, 'panel', problems);
-  notice(problems);
+  KEYS.forEach(function (key) {
+    var input = document.getElementById(key);
+    setOne(key, input.type === 'checkbox' ? (input.checked ? '1' : '0') : input.value, 'panel', problems);
+  });
   showSettings();
   store();
-  restart();
+  notice(problems.concat(restart()));
 }
 
-// The place a dropped file takes: by its name (SPPAT_R0..2, with or without .bmp),
-// else the first place no other dropped file took.
+function onSettingChanged(event) {
+  if (KEYS.indexOf(event.target.id) < 0 || !Module.calledRun) return;
+  if (event.target.type !== 'range') { applyPanel(); return; }
+  clearTimeout(sliderTimer);
+  sliderTimer = setTimeout(applyPanel, SLIDER_DELAY_MS);
+}
+
+// The place a file takes: by its name (SPPAT_R0..2, with or without .bmp), else
+// the first place no other file took.
 function picturePlaces(files) {
   var places = [], taken = [false, false, false];
   files.forEach(function (file, i) {
@@ -110,25 +200,35 @@ function picturePlaces(files) {
 
 function takePictures(fileList) {
   var files = Array.prototype.slice.call(fileList), places = picturePlaces(files), problems = [];
+  var news = [], left = files.length - places.filter(function (p) { return p >= 0; }).length;
+  if (left) problems.push(left + (left === 1 ? ' file' : ' files') + ' left out: only three pictures are used');
   var reads = files.map(function (file, i) {
-    if (places[i] < 0) { problems.push(file.name + ': only three pictures are used'); return null; }
-    if (file.size > MAX_PICTURE_BYTES) { problems.push(file.name + ': too large for a picture'); return null; }
+    var name = cut(file.name, 40);
+    if (places[i] < 0) return null;
+    if (file.size > MAX_PICTURE_BYTES) { problems.push(name + ': too large for a picture'); return null; }
     return file.arrayBuffer().then(function (buffer) {
       var bytes = new Uint8Array(buffer), at = Module._malloc(Math.max(1, bytes.length));
-      if (!at) { problems.push(file.name + ': no memory for it'); return; }
+      if (!at) { problems.push(name + ': no memory for it'); return; }
       Module.HEAPU8.set(bytes, at);
       Module._pendral_take_picture(places[i], at, bytes.length);
-    }, function () { problems.push(file.name + ': could not be read'); });
+      news[places[i]] = name;
+    }, function () { problems.push(name + ': could not be read'); });
   });
   Promise.all(reads).then(function () {
     var refused = Module._pendral_check_pictures();
-    files.forEach(function (file, i) {
-      if (places[i] >= 0 && (refused & (1 << places[i]))) {
-        problems.push(file.name + ': not a whole 8-bit bitmap; the built-in picture stays');
+    news.forEach(function (name, place) {
+      if (!name) return;
+      if (refused & (1 << place)) {
+        problems.push(name + ': not an 8-bit bitmap of at least 4 x 4 pixels; the ' + PLACES[place] +
+                      ' show the built-in picture');
+        pictureNames[place] = null;
+        return;
       }
+      problems.push(name + ' for the ' + PLACES[place] + ', in place of ' +
+                    (pictureNames[place] || 'the built-in picture'));
+      pictureNames[place] = name;
     });
-    restart();
-    notice(problems);
+    notice(problems.concat(restart()));
   });
 }
 
@@ -145,31 +245,69 @@ function runBenchmark() {
   document.title = text;
 }
 
-// Full screen as a screen saver: the cursor hides, and a key, a button or a mouse
-// movement of more than 4 pixels ends it.
+// Full screen as a screen saver: only the field, the cursor hidden, and a key, a
+// button or a mouse movement of more than 4 pixels ends it. Without the
+// Fullscreen API (or when it is refused) the field fills the window instead.
 var moveOrigin = null;
-function endFullScreen() { if (document.fullscreenElement) document.exitFullscreen(); }
+function inFullScreen() { return document.body.classList.contains('full'); }
+function enterFullScreen() {
+  var root = document.documentElement;
+  moveOrigin = null;
+  document.body.classList.add('full');
+  if (root.requestFullscreen) root.requestFullscreen().catch(function () {});
+}
+function endFullScreen() {
+  if (!inFullScreen()) return;
+  document.body.classList.remove('full');
+  if (document.fullscreenElement) document.exitFullscreen();
+}
 function onPointerMove(event) {
-  if (!document.fullscreenElement) return;
+  if (!inFullScreen()) return;
   if (!moveOrigin) { moveOrigin = {x: event.screenX, y: event.screenY}; return; }
   if (Math.abs(event.screenX - moveOrigin.x) > 4 || Math.abs(event.screenY - moveOrigin.y) > 4) endFullScreen();
 }
 
-document.getElementById('fullscreen').addEventListener('click', function () {
-  moveOrigin = null;
-  canvas.requestFullscreen().catch(function (e) { notice(['Full screen is not allowed here: ' + e.message]); });
+function showPanel(shown) {
+  panel.hidden = !shown;
+  showButton.hidden = shown;
+}
+
+// On a narrow screen the panel starts folded to its button.
+if (matchMedia('(max-width: 600px), (max-height: 420px)').matches) showPanel(false);
+followDensity();
+// Installing and keeping the page need a server: a page opened from a file may
+// fetch neither its manifest nor a service worker.
+if (location.protocol !== 'file:') {
+  var manifest = document.createElement('link');
+  manifest.rel = 'manifest';
+  manifest.href = 'manifest.webmanifest';
+  document.head.appendChild(manifest);
+  if ('serviceWorker' in navigator) {
+    navigator.serviceWorker.register('sw.js').catch(function (e) { console.warn('no offline use: ' + e.message); });
+  }
+}
+
+document.getElementById('fullscreen').addEventListener('click', enterFullScreen);
+document.getElementById('hide').addEventListener('click', function () { showPanel(false); showButton.focus(); });
+showButton.addEventListener('click', function () { showPanel(true); document.getElementById('count').focus(); });
+document.getElementById('choose').addEventListener('click', function () { pictureInput.click(); });
+pictureInput.addEventListener('change', function () {
+  if (pictureInput.files.length && Module.calledRun) takePictures(pictureInput.files);
+  pictureInput.value = '';
 });
-document.getElementById('hide').addEventListener('click', function () { panel.hidden = true; document.getElementById('show').hidden = false; });
-document.getElementById('show').addEventListener('click', function () { panel.hidden = false; document.getElementById('show').hidden = true; });
 panel.addEventListener('change', onSettingChanged);
 panel.addEventListener('input', function (event) {
   var out = document.getElementById(event.target.id + '-value');
   if (out) out.textContent = event.target.value;
 });
-document.addEventListener('fullscreenchange', function () { moveOrigin = null; if (Module.calledRun) restart(); });
-window.addEventListener('resize', function () { if (Module.calledRun && !document.fullscreenElement) restart(); });
+window.addEventListener('pagehide', function () { if (sliderTimer) applyPanel(); });
+document.addEventListener('fullscreenchange', function () {
+  moveOrigin = null;
+  if (!document.fullscreenElement) document.body.classList.remove('full');
+});
+window.addEventListener('resize', function () { if (Module.calledRun) notice(restart()); });
 document.addEventListener('keydown', endFullScreen);
-document.addEventListener('mousedown', function () { if (document.fullscreenElement) endFullScreen(); });
+document.addEventListener('mousedown', endFullScreen);
 document.addEventListener('mousemove', onPointerMove);
 document.addEventListener('dragover', function (event) { event.preventDefault(); document.body.classList.add('dragging'); });
 document.addEventListener('dragleave', function () { document.body.classList.remove('dragging'); });

@@ -7,12 +7,14 @@
 //                                   1 unknown key, 2 bad value (then pendral_error())
 //   pendral_settings()              all settings as "count=51&attraction=10&..."
 //   pendral_start(width, height)    the scene for that canvas size with the
-//                                   settings, a new scatter; 0 without memory
+//                                   settings, a new scatter; 0 when it could not
+//                                   be set up (no memory for the canvas, the back
+//                                   buffer or the bodies: then nothing runs)
 //   pendral_take_picture(slot, data, size)  a dropped file (from malloc) as picture
 //                                   0, 1 or 2 (red, blue, plain body)
 //   pendral_check_pictures()        drops the pictures the bitmap reader refuses,
-//                                   or whose files end before their pixel rows, and
-//                                   gives them as a bit mask
+//                                   smaller than 4 x 4, or whose files end before
+//                                   their pixel rows, and gives them as a bit mask
 //   pendral_time_steps(n), pendral_time_frames(n)  milliseconds per step and per
 //                                   whole frame (step, sprites, canvas), n of them
 #include <emscripten/emscripten.h>
@@ -39,6 +41,9 @@ char errorText[160];
 char settingsText[100];
 
 const char* const PICTURE_NAMES[] = {"SPPAT_R0", "SPPAT_R1", "SPPAT_R2"};
+
+// A smaller picture shows as a speck at most: no body could be seen.
+constexpr std::int32_t MIN_PICTURE_SIDE = 4;
 
 void StopScene() {
     if (!running) return;
@@ -99,6 +104,11 @@ EMSCRIPTEN_KEEPALIVE int pendral_start(int width, int height) {
     clientWidth = canvas.width;
     clientHeight = canvas.height;
     SetUpScene(&canvas);
+    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0) {
+        ReleaseScene();
+        plat::web::CloseCanvas(&canvas);
+        return 0;
+    }
     plat::web::PresentCanvas(&canvas);
     pacer = TickPacer{};
     running = true;
@@ -114,7 +124,8 @@ EMSCRIPTEN_KEEPALIVE void pendral_take_picture(int slot, std::uint8_t* data, std
 }
 
 // Each kept picture is read as the stage would read it; one that gives no 8-bit
-// picture with pixels is forgotten, so that the built-in one shows instead.
+// picture of at least 4 x 4 pixels is forgotten, so that the built-in one shows
+// instead.
 EMSCRIPTEN_KEEPALIVE int pendral_check_pictures() {
     int refused = 0;
     for (int slot = 0; slot < 3; ++slot) {
@@ -123,7 +134,7 @@ EMSCRIPTEN_KEEPALIVE int pendral_check_pictures() {
         if (HoldsEveryRow(name)) {
             IndexedImage probe;
             probe.LoadFromBitmap(name);
-            if (probe.header && probe.height > 0) continue;
+            if (probe.header && probe.width >= MIN_PICTURE_SIDE && probe.height >= MIN_PICTURE_SIDE) continue;
         }
         plat::web::ForgetFile(name);
         refused |= 1 << slot;
@@ -149,8 +160,11 @@ EMSCRIPTEN_KEEPALIVE double pendral_time_frames(int count) {
 
 }  // extern "C"
 
+// Runs before the page's script starts the first scene. The calendar's seconds
+// would give two visits within a second the same scatter: the page's own random
+// source (Math.random) seeds the generator instead.
 int main() {
-    SeedRandom();
+    SetRandomState(static_cast<std::uint32_t>(emscripten_random() * 4294967296.0));
     emscripten_request_animation_frame_loop(OnAnimationFrame, nullptr);
     return 0;
 }

@@ -29,10 +29,24 @@ async function look(page, earlier) {
     const g = c.getContext('2d');
     g.drawImage(image, 0, 0);
     // The panel, the notice and the settings button are not the field.
+    const k = image.width / innerWidth;
     const covered = ['panel', 'notice', 'show'].map((id) => document.getElementById(id))
-      .filter((e) => !e.hidden).map((e) => e.getBoundingClientRect());
+      .filter((e) => !e.hidden).map((e) => e.getBoundingClientRect())
+      .map((r) => ({ left: k * r.left, right: k * r.right, top: k * r.top, bottom: k * r.bottom }));
     const d = g.getImageData(0, 0, image.width, image.height).data;
-    const counts = { green: 0, red: 0, blue: 0, black: 0, total: 0, differ: 0 };
+    const counts = { green: 0, red: 0, blue: 0, black: 0, total: 0, differ: 0, blocks: 0, uneven: 0 };
+    // Lit 2 x 2 blocks of device pixels, and those not of one colour: none on a
+    // screen of density 2 where each canvas pixel covers a whole block.
+    const isCovered = (x, y) => covered.some((c) => x >= c.left - 2 && x <= c.right + 2 && y >= c.top - 2 && y <= c.bottom + 2);
+    const at = (x, y) => { const i = 4 * (y * image.width + x); return (d[i] << 16) | (d[i + 1] << 8) | d[i + 2]; };
+    for (let y = 0; y + 1 < image.height; y += 2) {
+      for (let x = 0; x + 1 < image.width; x += 2) {
+        const c = at(x, y);
+        if (!c || isCovered(x, y)) continue;
+        counts.blocks++;
+        if (at(x + 1, y) !== c || at(x, y + 1) !== c || at(x + 1, y + 1) !== c) counts.uneven++;
+      }
+    }
     const old = earlier ? atob(earlier.pixels) : null;
     let pixels = '';
     for (let y = 0; y < image.height; y++) {
@@ -41,7 +55,7 @@ async function look(page, earlier) {
         const sample = String.fromCharCode(r >> 4 << 4 | gr >> 4, b >> 4);
         const at = pixels.length;
         pixels += sample;
-        if (covered.some((c) => x >= c.left - 2 && x <= c.right + 2 && y >= c.top - 2 && y <= c.bottom + 2)) continue;
+        if (isCovered(x, y)) continue;
         counts.total++;
         if (gr > 120 && r < 90 && b < 90) counts.green++;
         if (r > 120 && gr < 90 && b < 90) counts.red++;
@@ -99,8 +113,8 @@ async function dropFiles(page, files) {
   await pause(500);
 }
 
-// Bitmaps the page must refuse: not a bitmap, 24 bits per pixel, and a header that
-// asks for 16384 x 16384 pixels in a file of 1 kB.
+// Bitmaps the page must refuse: not a bitmap, 24 bits per pixel, a header that
+// asks for 16384 x 16384 pixels in a file of 1 kB, and a picture of 1 x 1.
 function hostileBitmaps() {
   const info = (width, height, bits) => {
     const b = Buffer.alloc(54);
@@ -119,21 +133,48 @@ function hostileBitmaps() {
     { name: 'noise.bmp', bytes: noise },
     { name: 'truecolour.bmp', bytes: Buffer.concat([info(64, 64, 24), Buffer.alloc(64 * 64 * 3, 0x80)]) },
     { name: 'short.bmp', bytes: Buffer.concat([info(16384, 16384, 8), Buffer.alloc(1024 + 100, 0x11)]) },
+    { name: 'tiny.bmp', bytes: Buffer.concat([info(1, 1, 8), Buffer.alloc(1024 + 4, 0x40)]) },
   ];
 }
 
+const DEFAULTS = 'count=51&attraction=10&refresh=5&red=0&blue=0';
+const ready = (page) => page.waitForFunction(() => Module.calledRun);
+const settingsOf = (page) => page.evaluate(() => Module.UTF8ToString(Module._pendral_settings()));
+
+// The page's visible controls smaller than 24 x 24 CSS pixels.
+const smallControls = (page) => page.evaluate(() => [...document.querySelectorAll('button, input')]
+  .map((e) => ({ id: e.id, r: e.getBoundingClientRect() })).filter(({ r }) => r.width > 0)
+  .filter(({ r }) => r.width < 24 || r.height < 24).map(({ id, r }) => `${id} ${r.width}x${r.height}`));
+
 const CHECKS = {
-  // Green discs on black that move between two screenshots.
+  // Green discs on black that move, sharp on a screen of density 2: each canvas
+  // pixel covers a block of 2 x 2 device pixels of one colour.
   async animates(page, url) {
+    await page.setViewport({ ...SIZE, deviceScaleFactor: 2 });
     await page.goto(url + '?count=30');
-    await page.waitForFunction(() => Module.calledRun);
-    await expectAnimating(page, 'default page');
+    await ready(page);
+    const seen = await expectAnimating(page, 'default page');
+    expect(seen.blocks > 1000 && seen.uneven === 0, `not sharp: ${seen.uneven} of ${seen.blocks} lit 2x2 blocks uneven`);
+  },
+
+  // Each visit its own scatter, even two within a second (at attraction 0 the
+  // bodies stay where they fell).
+  async 'own-scatter'(page, url) {
+    const scatter = async () => {
+      await ready(page);
+      await pause(300);
+      return page.$eval('#screen', (c) => c.toDataURL());
+    };
+    await page.goto(url + '?attraction=0');
+    const first = await scatter();
+    await page.reload();
+    expect(await scatter() !== first, 'two visits show the same scatter');
   },
 
   // ?red=1&blue=1&count=3 shows the red and the blue body.
   async 'red-and-blue'(page, url) {
     await page.goto(url + '?red=1&blue=1&count=3');
-    await page.waitForFunction(() => Module.calledRun);
+    await ready(page);
     await page.click('#hide');
     const seen = await lookFor(page, (s) => s.red > 300 && s.blue > 150);
     expect(seen.red > 300, `no red body (${seen.red} red pixels)`);
@@ -141,31 +182,60 @@ const CHECKS = {
     expect(await page.$eval('#count', (i) => i.value) === '3', 'the panel does not show 3 bodies');
   },
 
-  // Bad address values: the defaults, a notice, and the page goes on animating.
+  // Bad and hostile values in the address and in storage: the settings each row
+  // gives, a notice of a few short lines naming what was refused, a bad stored
+  // value replaced in storage, and the page goes on animating.
   async 'bad-address'(page, url) {
-    await page.goto(url + '?count=abc&attraction=500&red=2');
-    await page.waitForFunction(() => Module.calledRun);
-    const text = await notice(page);
-    for (const key of ['count=abc', 'attraction=500', 'red=2'])
-      expect(text.includes(key), `the notice does not name ${key}: "${text}"`);
-    const settings = await page.evaluate(() => Module.UTF8ToString(Module._pendral_settings()));
-    expect(settings === 'count=51&attraction=10&refresh=5&red=0&blue=0', `not the defaults: ${settings}`);
-    await expectAnimating(page, 'after bad address values');
+    const huge = 'A'.repeat(1000000);
+    const rows = [
+      { query: '?count=abc&attraction=500&red=2', settings: DEFAULTS, said: ['count=abc', 'attraction=500', 'red=2'] },
+      { query: '?count=abc&count=60', settings: 'count=60&attraction=10&refresh=5&red=0&blue=0',
+        said: ['count given 2 times; the last one counts: count=60'] },
+      { query: `?attraction=${huge}&red=1`, settings: 'count=51&attraction=10&refresh=5&red=1&blue=0',
+        said: ['attraction=AAAA', 'longer than any setting; using the default'] },
+      { stored: `count=7&attraction=${huge}`, query: '', settings: 'count=7&attraction=10&refresh=5&red=0&blue=0',
+        said: ['saved: attraction=AAAA'] },
+    ];
+    await page.goto(url);
+    for (const row of rows) {
+      if (row.stored) await page.evaluate((v) => localStorage.setItem('pendral.settings', v), row.stored);
+      await page.goto(url + row.query);
+      await ready(page);
+      const text = await notice(page), settings = await settingsOf(page);
+      for (const part of row.said) expect(text.includes(part), `${row.query || 'stored'}: the notice does not say ${part}: "${text}"`);
+      expect(text.length < 1000, `${row.query || 'stored'}: a notice of ${text.length} characters`);
+      expect(settings === row.settings, `${row.query || 'stored'}: ${settings}`);
+    }
+    const kept = await page.evaluate(() => localStorage.getItem('pendral.settings'));
+    expect(kept === rows[3].settings, `the bad stored value stays in storage: ${kept.slice(0, 80)}`);
+    await expectAnimating(page, 'after bad values');
   },
 
-  // A setting changed on the panel is kept over a reload.
+  // Slider presses show at once and start one new scene once they stop; a setting
+  // changed on the panel is kept over a reload.
   async 'survives-reload'(page, url) {
     await page.goto(url);
-    await page.waitForFunction(() => Module.calledRun);
+    await ready(page);
+    await page.evaluate(() => {
+      const start = Module._pendral_start;
+      window.starts = 0;
+      Module._pendral_start = (w, h) => (window.starts++, start(w, h));
+    });
+    await page.focus('#count');
+    for (let i = 0; i < 5; i++) await page.keyboard.press('ArrowLeft');
+    expect(await page.$eval('#count-value', (o) => o.textContent) === '46', 'the shown value does not follow the slider');
+    await page.waitForFunction(() => window.starts > 0, { timeout: 5000 });
+    await pause(800);
+    expect(await page.evaluate(() => window.starts) === 1, 'five presses did not start exactly one scene');
     await page.$eval('#count', (input) => {
       input.value = '7';
       input.dispatchEvent(new Event('change', { bubbles: true }));
     });
     await page.click('#blue');
     await page.reload();
-    await page.waitForFunction(() => Module.calledRun);
+    await ready(page);
     await page.click('#hide');
-    const settings = await page.evaluate(() => Module.UTF8ToString(Module._pendral_settings()));
+    const settings = await settingsOf(page);
     expect(settings === 'count=7&attraction=10&refresh=5&red=0&blue=1', `after the reload: ${settings}`);
     expect(await page.$eval('#blue', (i) => i.checked), 'the blue box is not ticked after the reload');
     const seen = await lookFor(page, (s) => s.blue > 150);
@@ -173,46 +243,150 @@ const CHECKS = {
   },
 
   // Hostile bitmaps dropped on the page: refused with a notice, the built-in
-  // pictures stay, it goes on animating; then a good 8-bit picture is used.
+  // pictures stay, it goes on animating; a thousand files give a short notice;
+  // then a good 8-bit picture is used, and the next drop says what it replaced.
   async 'dropped-bitmaps'(page, url) {
     await page.goto(url + '?count=30');
-    await page.waitForFunction(() => Module.calledRun);
-    await dropFiles(page, hostileBitmaps());
+    await ready(page);
+    const [noise, truecolour, short, tiny] = hostileBitmaps();
+    await dropFiles(page, [noise, truecolour, short]);
     await page.waitForFunction(() => !document.getElementById('notice').hidden, { timeout: 5000 });
     const text = await notice(page);
     for (const name of ['noise.bmp', 'truecolour.bmp', 'short.bmp'])
       expect(text.includes(name), `the notice does not name ${name}: "${text}"`);
     const seen = await expectAnimating(page, 'after hostile bitmaps');
     expect(seen.red < 50, 'red pixels without a red body');
+    await dropFiles(page, Array.from({ length: 1000 }, (_, i) => ({ name: `${i}.bmp`, bytes: tiny.bytes })));
+    const many = await notice(page);
+    expect(many.includes('997 files left out') && many.includes('0.bmp: not an 8-bit bitmap of at least 4 x 4') &&
+      many.split('\n').length <= 5, `the notice for 1000 files: "${many}"`);
     // The red picture as the plain bodies' picture: red discs, no green ones.
-    await dropFiles(page, [{ name: 'SPPAT_R2.bmp', bytes: fs.readFileSync(path.join(RES, 'SPPAT_R0.bmp')) }]);
+    const red = fs.readFileSync(path.join(RES, 'SPPAT_R0.bmp'));
+    for (const was of ['the built-in picture', 'SPPAT_R2.bmp']) {
+      await dropFiles(page, [{ name: 'SPPAT_R2.bmp', bytes: red }]);
+      const said = await notice(page);
+      expect(said.includes(`SPPAT_R2.bmp for the plain bodies, in place of ${was}`), `the drop's notice: "${said}"`);
+    }
     const now = await lookFor(page, (s) => s.red > 2000 && s.green < 200);
     expect(now.red > 2000 && now.green < 200, `the dropped picture is not used (${now.red} red, ${now.green} green)`);
   },
 
-  // Full screen from the button; the cursor hides; a key ends it, and so does a
+  // Full screen from the button, through the Fullscreen API and, without it, over
+  // the whole window: only the field, no cursor; a key ends it, and so does a
   // mouse movement of more than 4 pixels, but not a smaller one.
   async 'full-screen'(page, url) {
-    await page.goto(url);
-    await page.waitForFunction(() => Module.calledRun);
-    const enter = async () => {
-      await page.click('#fullscreen');
-      await page.waitForFunction(() => document.fullscreenElement === document.getElementById('screen'), { timeout: 5000 });
-    };
-    const inFullScreen = () => page.evaluate(() => document.fullscreenElement !== null);
-    await enter();
-    const cursor = await page.$eval('#screen', (c) => getComputedStyle(c).cursor);
-    expect(cursor === 'none', `the cursor shows in full screen (${cursor})`);
-    await page.keyboard.press('a');
-    await page.waitForFunction(() => !document.fullscreenElement, { timeout: 5000 });
+    for (const api of [true, false]) {
+      if (!api) await page.evaluateOnNewDocument(() => { delete Element.prototype.requestFullscreen; });
+      await page.goto(url);
+      await ready(page);
+      const what = api ? 'full screen' : 'full window';
+      const enter = async () => {
+        await page.click('#fullscreen');
+        await page.waitForFunction((api) => document.body.classList.contains('full') &&
+          (!api || document.fullscreenElement === document.documentElement), { timeout: 5000 }, api);
+      };
+      const ended = () => page.waitForFunction(() => !document.body.classList.contains('full') && !document.fullscreenElement,
+        { timeout: 5000 });
+      await enter();
+      const shown = await page.evaluate(() => [getComputedStyle(document.getElementById('screen')).cursor,
+        getComputedStyle(document.getElementById('panel')).display]);
+      expect(shown.join() === 'none,none', `${what}: the cursor and the panel show (${shown})`);
+      await page.keyboard.press('a');
+      await ended();
 
-    await enter();
-    await page.mouse.move(300, 200);
-    await page.mouse.move(304, 196);
-    await pause(200);
-    expect(await inFullScreen(), 'a movement of 4 pixels ended full screen');
-    await page.mouse.move(309, 196);
-    await page.waitForFunction(() => !document.fullscreenElement, { timeout: 5000 });
+      await enter();
+      await page.mouse.move(300, 200);
+      await page.mouse.move(304, 196);
+      await pause(200);
+      expect(await page.evaluate(() => document.body.classList.contains('full')), `${what}: a movement of 4 pixels ended it`);
+      await page.mouse.move(309, 196);
+      await ended();
+    }
+  },
+
+  // Every control named, a label's click focuses its control, axe-core finds
+  // nothing with the panel shown or hidden, and no control is under 24 px.
+  async accessible(page, url) {
+    await page.goto(url);
+    await ready(page);
+    await page.addScriptTag({ path: require.resolve('axe-core/axe.min.js') });
+    for (const state of ['shown', 'hidden']) {
+      if (state === 'hidden') await page.click('#hide');
+      const found = await page.evaluate(() => axe.run().then((r) => r.violations.map((v) => `${v.id} (${v.nodes.map((n) => n.target).join(' ')})`)));
+      expect(!found.length, `panel ${state}: axe: ${found.join('; ')}`);
+    }
+    await page.click('#show');
+    const controls = [];
+    const walk = (node) => {
+      if (['button', 'slider', 'checkbox'].includes(node.role)) controls.push(`${node.role}:${node.name}`);
+      (node.children || []).forEach(walk);
+    };
+    walk(await page.accessibility.snapshot());
+    expect(controls.join() === 'slider:Bodies,slider:Attraction,slider:Minutes between scatters,checkbox:Red body,' +
+      'checkbox:Blue body,button:Choose pictures…,button:Full screen,button:Hide', `the controls: ${controls}`);
+    await page.click('label[for=attraction]');
+    expect(await page.evaluate(() => document.activeElement.id) === 'attraction', 'a click on its label does not focus a slider');
+    const small = await smallControls(page);
+    expect(!small.length, `controls under 24 px: ${small}`);
+  },
+
+  // On a phone the panel starts folded, its controls are large enough to touch,
+  // and pictures can be chosen from files.
+  async phone(page, url) {
+    await page.setViewport({ width: 375, height: 667, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
+    await page.goto(url);
+    await ready(page);
+    const covered = await page.evaluate(() => ['panel', 'show'].map((id) => document.getElementById(id)).filter((e) => !e.hidden)
+      .map((e) => e.getBoundingClientRect()).reduce((sum, r) => sum + r.width * r.height, 0) / (innerWidth * innerHeight));
+    expect(covered <= 1 / 3, `the panel covers ${Math.round(100 * covered)} % of the screen`);
+    await page.tap('#show');
+    const small = await smallControls(page);
+    expect(!small.length, `controls under 24 px: ${small}`);
+    await (await page.$('#pictures')).uploadFile(path.join(RES, 'SPPAT_R1.bmp'));
+    await page.waitForFunction(() => document.getElementById('notice').textContent.includes('SPPAT_R1.bmp for the blue body'),
+      { timeout: 5000 });
+  },
+
+  // Opened from a file, the page animates.
+  async file(page, url, dir) {
+    await page.goto(`file://${path.resolve(dir)}/index.html?count=30`);
+    await ready(page);
+    await expectAnimating(page, 'opened from a file');
+  },
+
+  // After one visit the page opens and animates without its server; the
+  // manifest's icons are there in their sizes.
+  async offline(page, url, dir, server) {
+    await page.goto(url + '?count=30');
+    await ready(page);
+    await page.waitForFunction(() => navigator.serviceWorker.controller, { timeout: 10000 });
+    const icons = await page.evaluate(async () => {
+      const manifest = await (await fetch('manifest.webmanifest')).json();
+      return Promise.all(manifest.icons.map(async (icon) => {
+        const image = new Image();
+        image.src = icon.src;
+        await image.decode();
+        return `${icon.sizes}=${image.naturalWidth}x${image.naturalHeight}`;
+      }));
+    });
+    expect(icons.join() === '192x192=192x192,512x512=512x512', `the manifest's icons: ${icons}`);
+    server.close();
+    server.closeAllConnections();
+    await page.reload();
+    await ready(page);
+    await expectAnimating(page, 'offline');
+  },
+
+  // A window wider than the back buffer's limit: the field keeps 16384 pixels,
+  // says so, and animates.
+  async wide(page, url) {
+    await page.setViewport({ width: 17000, height: 200 });
+    await page.goto(url + '?count=100');
+    await ready(page);
+    expect(await page.$eval('#screen', (c) => c.width) === 16384, 'the field is not 16384 pixels wide');
+    expect((await notice(page)).includes('at most 16384 pixels'), 'no notice of the field\'s limit');
+    await page.$eval('#hide', (b) => b.click());
+    await expectAnimating(page, 'a window 17000 pixels wide');
   },
 };
 
@@ -239,7 +413,7 @@ async function main() {
     page.on('pageerror', (e) => problems.push(`uncaught: ${e.message}`));
     page.on('requestfailed', (r) => problems.push(`request failed: ${r.url()}`));
     page.on('response', (r) => { if (r.status() >= 400) problems.push(`HTTP ${r.status()}: ${r.url()}`); });
-    await check(page, url);
+    await check(page, url, dir, server);
   } catch (error) {
     problems.push(error.message);
   } finally {
@@ -247,7 +421,7 @@ async function main() {
     server.close();
     fs.rmSync(profile, { recursive: true, force: true });
   }
-  for (const p of problems) console.error(`${name}: ${p}`);
+  for (const p of problems) console.error(`${name}: ${p.length > 400 ? p.slice(0, 400) + '…' : p}`);
   if (!problems.length) console.log(`${name}: passed`);
   return problems.length ? 1 : 0;
 }

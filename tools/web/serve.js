@@ -11,13 +11,14 @@ const path = require('path');
 const TYPES = {
   '.html': 'text/html; charset=utf-8', '.js': 'text/javascript; charset=utf-8',
   '.wasm': 'application/wasm', '.css': 'text/css; charset=utf-8', '.png': 'image/png',
-  '.bmp': 'image/bmp',
+  '.bmp': 'image/bmp', '.webmanifest': 'application/manifest+json',
 };
 
 // Resolves with the server and its address once it listens.
 function serve(dir, port = 0) {
   const root = path.resolve(dir);
-  const server = http.createServer((request, response) => {
+  // Addresses as long as a browser sends (the page refuses overlong settings itself).
+  const server = http.createServer({ maxHeaderSize: 4 * 1024 * 1024 }, (request, response) => {
     const url = new URL(request.url, 'http://localhost');
     let name = decodeURIComponent(url.pathname);
     if (name.endsWith('/')) name += 'index.html';
