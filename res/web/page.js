@@ -202,6 +202,14 @@ function takePictures(fileList) {
   var files = Array.prototype.slice.call(fileList), places = picturePlaces(files), problems = [];
   var news = [], left = files.length - places.filter(function (p) { return p >= 0; }).length;
   if (left) problems.push(left + (left === 1 ? ' file' : ' files') + ' left out: only three pictures are used');
+  // The places taken lose their pictures now: a file that fails leaves the built-in one.
+  var was = pictureNames.slice(), mask = 0;
+  places.forEach(function (place) {
+    if (place < 0) return;
+    mask |= 1 << place;
+    pictureNames[place] = null;
+  });
+  Module._pendral_forget_pictures(mask);
   var reads = files.map(function (file, i) {
     var name = cut(file.name, 40);
     if (places[i] < 0) return null;
@@ -219,13 +227,11 @@ function takePictures(fileList) {
     news.forEach(function (name, place) {
       if (!name) return;
       if (refused & (1 << place)) {
-        problems.push(name + ': not an 8-bit bitmap of at least 4 x 4 pixels; the ' + PLACES[place] +
-                      ' show the built-in picture');
-        pictureNames[place] = null;
+        problems.push(name + ': not an 8-bit bitmap of at least 4 x 4 pixels; the built-in picture stays for the ' +
+                      PLACES[place]);
         return;
       }
-      problems.push(name + ' for the ' + PLACES[place] + ', in place of ' +
-                    (pictureNames[place] || 'the built-in picture'));
+      problems.push(name + ' for the ' + PLACES[place] + ', in place of ' + (was[place] || 'the built-in picture'));
       pictureNames[place] = name;
     });
     notice(problems.concat(restart()));

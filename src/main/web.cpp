@@ -12,6 +12,9 @@
 //                                   buffer or the bodies: then nothing runs)
 //   pendral_take_picture(slot, data, size)  a dropped file (from malloc) as picture
 //                                   0, 1 or 2 (red, blue, plain body)
+//   pendral_forget_pictures(mask)   stops the scene and forgets the pictures of
+//                                   the places in the bit mask, before new ones
+//                                   are read into the memory they held
 //   pendral_check_pictures()        drops the pictures the bitmap reader refuses,
 //                                   smaller than 4 x 4, or whose files end before
 //                                   their pixel rows, and gives them as a bit mask
@@ -121,6 +124,14 @@ EMSCRIPTEN_KEEPALIVE void pendral_take_picture(int slot, std::uint8_t* data, std
         return;
     }
     plat::web::KeepFile(PICTURE_NAMES[slot], data, size);
+}
+
+// The scene holds every picture it loaded; without it, and without the files of
+// the places to be replaced, the new files take the memory the old ones had.
+EMSCRIPTEN_KEEPALIVE void pendral_forget_pictures(int mask) {
+    StopScene();
+    for (int slot = 0; slot < 3; ++slot)
+        if (mask & (1 << slot)) plat::web::ForgetFile(PICTURE_NAMES[slot]);
 }
 
 // Each kept picture is read as the stage would read it; one that gives no 8-bit
