@@ -390,8 +390,9 @@ const CHECKS = {
   },
 
   // A window wider than the back buffer's limit: the field keeps 16384 pixels,
-  // says so, and animates.
-  async wide(page, url) {
+  // says so, and animates. With memory for the canvas but not for the rest of
+  // the scene, the page says so; with memory again it animates.
+  async 'field-size'(page, url) {
     await page.setViewport({ width: 17000, height: 200 });
     await page.goto(url + '?count=100');
     await ready(page);
@@ -399,6 +400,19 @@ const CHECKS = {
     expect((await notice(page)).includes('at most 16384 pixels'), 'no notice of the field\'s limit');
     await page.$eval('#hide', (b) => b.click());
     await expectAnimating(page, 'a window 17000 pixels wide');
+    const said = await page.evaluate(() => {
+      const held = [], canvas = document.getElementById('screen');
+      Module._pendral_forget_pictures(0);  // the scene's memory free, before it is taken
+      const room = Module._malloc(canvas.width * canvas.height * 4 + 65536);
+      for (let size = 16 << 20; size >= 16; size >>= 2) for (let at; (at = Module._malloc(size));) held.push(at);
+      Module._free(room);
+      window.dispatchEvent(new Event('resize'));
+      held.forEach((at) => Module._free(at));
+      return document.getElementById('notice').textContent;
+    });
+    expect(said.includes('No animation: not enough memory for a field of 16384 x 200'), `without memory: "${said}"`);
+    await page.evaluate(() => window.dispatchEvent(new Event('resize')));
+    await expectAnimating(page, 'with memory again');
   },
 };
 
