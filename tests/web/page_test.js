@@ -368,7 +368,7 @@ const CHECKS = {
   },
 
   // After one visit the page opens and animates without its server; the
-  // manifest's icons are there in their sizes.
+  // browser can install it, and the manifest's icons are there in their sizes.
   async offline(page, url, dir, server) {
     await page.goto(url + '?count=30');
     await page.waitForFunction(() => Module.calledRun);
@@ -383,6 +383,8 @@ const CHECKS = {
       }));
     });
     expect(icons.join() === '192x192=192x192,512x512=512x512', `the manifest's icons: ${icons}`);
+    const { installabilityErrors } = await (await page.createCDPSession()).send('Page.getInstallabilityErrors');
+    expect(!installabilityErrors.length, `not installable: ${JSON.stringify(installabilityErrors)}`);
     server.close();
     server.closeAllConnections();
     await page.reload();
