@@ -19,6 +19,10 @@ pendral_need_packages() {
   command -v wine >/dev/null || missing+=(wine wine64)
   dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
   command -v Xvfb >/dev/null || missing+=(xvfb)
+  # Two monitors for the Windows saver's tests: a real X server with the dummy video driver.
+  command -v Xorg >/dev/null || missing+=(xserver-xorg-core)
+  [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || missing+=(xserver-xorg-video-dummy)
+  command -v xrandr >/dev/null || missing+=(x11-xserver-utils)
   command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || missing+=(imagemagick)
   command -v xwd >/dev/null || missing+=(x11-apps)
   command -v xdotool >/dev/null || missing+=(xdotool)

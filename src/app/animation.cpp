@@ -1,12 +1,15 @@
 #include "app/animation.h"
 
+#include <algorithm>
+
 #include "app/settings.h"
 #include "gfx/packed_dib.h"
 
-// Defined together, in this order, so that the stage is constructed before the
-// field and destroyed after it.
-SpriteStage spriteStage;
-BodyField bodyField;
+// Each scene's stage is constructed before its field and destroyed after it.
+Scene scenes[MAX_FIELDS];
+std::int32_t sceneCount = 0;
+SpriteStage& spriteStage = scenes[0].stage;
+BodyField& bodyField = scenes[0].field;
 
 std::int32_t clientWidth = 0;
 std::int32_t clientHeight = 0;
@@ -19,38 +22,89 @@ constexpr std::int32_t PATTERN_CENTRE = 32;
 constexpr std::int32_t LARGE_SPRITE_SIZE = 64;  // sprites 0 and 1, the red and blue places
 constexpr std::int32_t SPRITE_SIZE = 32;
 
+// The field with its first scatter and the stage with one sprite per body, for
+// an area of `width` x `height`.
+void SetUpOne(Scene& scene, plat::Window window, std::int32_t width, std::int32_t height) {
+    BodyField& field = scene.field;
+    SpriteStage& stage = scene.stage;
+    field.Setup(saverSettings.bodyCount, width, height, saverSettings.attractionSetting, saverSettings.refreshMinutes,
+                {&saverSettings.redSwitch, &saverSettings.blueSwitch});
+    // One sprite per body that exists: a field whose bodies could not be
+    // allocated gets no sprites, and every frame draws nothing.
+    const std::int32_t count = field.Count();
+    stage.Setup(window, count, PATTERN_COUNT, IMAGE_COUNT, width, height);
+    for (std::int32_t i = 0; i < count; ++i) {
+        std::int32_t size = i < 2 ? LARGE_SPRITE_SIZE : SPRITE_SIZE;
+        stage.SetSpriteSize(i, size, size);
+    }
+    for (std::int32_t p = 0; p < PATTERN_COUNT; ++p) stage.SetPattern(p, p, PATTERN_CENTRE, PATTERN_CENTRE);
+    for (std::int32_t i = 0; i < count; ++i) {
+        stage.SetSpritePattern(i, field.KindOf(i));
+        stage.SetSpritePosition(i, field.PositionX(i), field.PositionY(i));
+        stage.SetSpriteVisible(i, true);
+    }
+}
+
 }  // namespace
 
 void SetUpScene(plat::Window window) {
-    bodyField.Setup(saverSettings.bodyCount, clientWidth, clientHeight, saverSettings.attractionSetting,
-                    saverSettings.refreshMinutes, {&saverSettings.redSwitch, &saverSettings.blueSwitch});
-    // One sprite per body that exists: a field whose bodies could not be
-    // allocated gets no sprites, and every frame draws nothing.
-    const std::int32_t count = bodyField.Count();
-    spriteStage.Setup(window, count, PATTERN_COUNT, IMAGE_COUNT, clientWidth, clientHeight);
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::int32_t size = i < 2 ? LARGE_SPRITE_SIZE : SPRITE_SIZE;
-        spriteStage.SetSpriteSize(i, size, size);
+    SetUpOne(scenes[0], window, clientWidth, clientHeight);
+    sceneCount = 1;
+}
+
+void SetUpScenes(plat::Window window, const plat::Rect* areas, std::int32_t areaCount) {
+    std::int32_t count = 0;
+    for (std::int32_t k = 0; areas && k < areaCount && count < MAX_FIELDS; ++k) {
+        const plat::Rect& a = areas[k];
+        if (a.right <= a.left || a.bottom <= a.top) continue;
+        SetUpOne(scenes[count], window, a.right - a.left, a.bottom - a.top);
+        scenes[count].stage.SetOrigin(a.left, a.top);
+        ++count;
     }
-    for (std::int32_t p = 0; p < PATTERN_COUNT; ++p) spriteStage.SetPattern(p, p, PATTERN_CENTRE, PATTERN_CENTRE);
-    for (std::int32_t i = 0; i < count; ++i) {
-        spriteStage.SetSpritePattern(i, bodyField.KindOf(i));
-        spriteStage.SetSpritePosition(i, bodyField.PositionX(i), bodyField.PositionY(i));
-        spriteStage.SetSpriteVisible(i, true);
+    if (count == 0) {
+        SetUpScene(window);
+        return;
     }
+    sceneCount = count;
+}
+
+std::int32_t FieldAreas(plat::Rect clientOnScreen, const plat::Rect* screens, std::int32_t screenCount,
+                        plat::Rect* areas) {
+    std::int32_t count = 0;
+    for (std::int32_t k = 0; screens && k < screenCount && count < MAX_FIELDS; ++k) {
+        // In 64 bits: rectangles far out cannot overflow the subtraction.
+        const std::int64_t left = std::max(screens[k].left, clientOnScreen.left);
+        const std::int64_t top = std::max(screens[k].top, clientOnScreen.top);
+        const std::int64_t right = std::min(screens[k].right, clientOnScreen.right);
+        const std::int64_t bottom = std::min(screens[k].bottom, clientOnScreen.bottom);
+        if (right <= left || bottom <= top) continue;
+        areas[count++] = {static_cast<std::int32_t>(left - clientOnScreen.left),
+                          static_cast<std::int32_t>(top - clientOnScreen.top),
+                          static_cast<std::int32_t>(right - clientOnScreen.left),
+                          static_cast<std::int32_t>(bottom - clientOnScreen.top)};
+    }
+    return count;
 }
 
 void AdvanceFrame(plat::Window window) {
-    bodyField.Step();
-    const std::int32_t count = bodyField.Count();
-    for (std::int32_t i = 0; i < count; ++i)
-        spriteStage.SetSpritePosition(i, bodyField.PositionX(i), bodyField.PositionY(i));
-    spriteStage.Render(window);
+    for (std::int32_t k = 0; k < sceneCount; ++k) {
+        BodyField& field = scenes[k].field;
+        SpriteStage& stage = scenes[k].stage;
+        field.Step();
+        const std::int32_t count = field.Count();
+        for (std::int32_t i = 0; i < count; ++i) stage.SetSpritePosition(i, field.PositionX(i), field.PositionY(i));
+        stage.Render(window);
+    }
 }
 
 void ReleaseScene() {
-    spriteStage.Release();
-    bodyField.Release();
-    // The stage's pictures and blank tiles were its only users of the blocks.
+    // Every scene, not only those counted: a set-up that stopped half-way leaves
+    // nothing behind either.
+    for (Scene& scene : scenes) {
+        scene.stage.Release();
+        scene.field.Release();
+    }
+    sceneCount = 0;
+    // The stages' pictures and blank tiles were their only users of the blocks.
     ReleaseAllPackedDibs();
 }

@@ -23,11 +23,21 @@ std::int64_t Distance(std::int32_t a, std::int32_t b) {
 }
 
 // Copies the rectangle (x, y, w, h) of the back buffer to the same place in the
-// window. The back buffer is stored bottom-up, so the source row is counted from
-// its bottom.
-void CopyToWindow(plat::DeviceContext dc, const IndexedImage& backBuffer, std::int64_t x, std::int64_t y,
-                  std::int64_t w, std::int64_t h) {
-    plat::StretchCopy(dc, Saturate(x), Saturate(y), Saturate(w), Saturate(h), Saturate(x),
+// window, moved by the placement's origin. The back buffer is stored bottom-up,
+// so the source row is counted from its bottom. The system's copy leaves out
+// what lies outside the back buffer; a stage that shares its window is clipped
+// to its own rectangle here as well, so that no copy ever reaches past its screen.
+void CopyToWindow(plat::DeviceContext dc, const IndexedImage& backBuffer, StagePlacement placement, std::int64_t x,
+                  std::int64_t y, std::int64_t w, std::int64_t h) {
+    const plat::Point origin = placement.origin;
+    if (placement.clip) {
+        const std::int64_t left = std::max<std::int64_t>(x, 0), top = std::max<std::int64_t>(y, 0);
+        const std::int64_t right = std::min<std::int64_t>(x + w, backBuffer.width);
+        const std::int64_t bottom = std::min<std::int64_t>(y + h, backBuffer.height);
+        if (right <= left || bottom <= top) return;
+        x = left, y = top, w = right - left, h = bottom - top;
+    }
+    plat::StretchCopy(dc, Saturate(x + origin.x), Saturate(y + origin.y), Saturate(w), Saturate(h), Saturate(x),
                       Saturate(static_cast<std::int64_t>(backBuffer.height) - y - h), backBuffer.bits,
                       backBuffer.info);
 }
@@ -46,7 +56,7 @@ void Sprite::DrawInto(IndexedImage* backBuffer) const {
                                         Saturate(std::int64_t{pattern->centreY} - halfHeight));
 }
 
-void Sprite::Present(plat::DeviceContext dc, const IndexedImage& backBuffer) {
+void Sprite::Present(plat::DeviceContext dc, const IndexedImage& backBuffer, StagePlacement placement) {
     if (visible && wasShown) {
         const std::int64_t joinedLeft = left < shownLeft ? left : shownLeft;
         const std::int64_t joinedTop = top < shownTop ? top : shownTop;
@@ -55,16 +65,16 @@ void Sprite::Present(plat::DeviceContext dc, const IndexedImage& backBuffer) {
         const bool small = joinedWidth <= INT32_MAX && joinedHeight <= INT32_MAX &&
                            joinedWidth * joinedHeight < mergeLimit;
         if (small) {
-            CopyToWindow(dc, backBuffer, joinedLeft, joinedTop, joinedWidth, joinedHeight);
+            CopyToWindow(dc, backBuffer, placement, joinedLeft, joinedTop, joinedWidth, joinedHeight);
         } else {
-            CopyToWindow(dc, backBuffer, left, top, width, height);
-            CopyToWindow(dc, backBuffer, shownLeft, shownTop, width, height);
+            CopyToWindow(dc, backBuffer, placement, left, top, width, height);
+            CopyToWindow(dc, backBuffer, placement, shownLeft, shownTop, width, height);
         }
     } else if (visible) {
-        CopyToWindow(dc, backBuffer, left, top, width, height);
+        CopyToWindow(dc, backBuffer, placement, left, top, width, height);
     } else if (wasShown) {
         // Clears the sprite's last image from the window.
-        CopyToWindow(dc, backBuffer, shownLeft, shownTop, width, height);
+        CopyToWindow(dc, backBuffer, placement, shownLeft, shownTop, width, height);
     }
     shownLeft = left;
     shownTop = top;
@@ -100,6 +110,7 @@ void SpriteStage::Release() {
     previousBitmap = nullptr;
     spriteCount = patternCount = imageCount = 0;
     width = height = 0;
+    placement = StagePlacement{};
 }
 
 void SpriteStage::Setup(plat::Window window, std::int32_t spriteTotal, std::int32_t patternTotal,
@@ -221,7 +232,7 @@ void SpriteStage::DrawPass() {
 
 void SpriteStage::PresentPass(plat::DeviceContext dc) {
     // Last sprite first.
-    for (std::int32_t i = spriteCount - 1; i >= 0; --i) sprites[i].Present(dc, backBuffer);
+    for (std::int32_t i = spriteCount - 1; i >= 0; --i) sprites[i].Present(dc, backBuffer, placement);
 }
 
 void SpriteStage::ErasePass() {

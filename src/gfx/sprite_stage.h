@@ -16,6 +16,14 @@ struct SpritePattern {
     std::int32_t centreY = 0;
 };
 
+// Where a stage's back buffer is shown in its window: the window point of its
+// top-left corner, and whether copies are clipped to the back buffer's own
+// rectangle (a stage that shares its window with others).
+struct StagePlacement {
+    plat::Point origin{0, 0};
+    bool clip = false;
+};
+
 // One moving picture of the stage.
 class Sprite {
 public:
@@ -26,8 +34,9 @@ public:
     // Draws the sprite's pattern into the back buffer, leaving out transparent pixels.
     void DrawInto(IndexedImage* backBuffer) const;
     // Copies what changed on screen (old and new rectangle, joined when that is
-    // cheaper) from the back buffer to the window's device context.
-    void Present(plat::DeviceContext dc, const IndexedImage& backBuffer);
+    // cheaper) from the back buffer to the window's device context, placed there
+    // as `placement` says.
+    void Present(plat::DeviceContext dc, const IndexedImage& backBuffer, StagePlacement placement);
     // Paints the sprite's rectangle in the back buffer back to colour index 0.
     void EraseFrom(IndexedImage* backBuffer) const;
 
@@ -70,6 +79,11 @@ public:
     void SetSpritePattern(std::int32_t spriteIndex, std::int32_t patternIndex);
     void SetSpritePosition(std::int32_t spriteIndex, std::int32_t centreX, std::int32_t centreY);
     void SetSpriteVisible(std::int32_t spriteIndex, bool visible);
+    // Shows the back buffer with its top-left corner at (x, y) of the window, and
+    // never copies what lies outside it there: a stage that shares its window
+    // with others (one screen of several). Unset, the back buffer is the window's
+    // client area from its corner on.
+    void SetOrigin(std::int32_t x, std::int32_t y) { placement = {{x, y}, true}; }
 
     // One frame: draw pass, present pass, erase pass.
     void Render(plat::Window window);
@@ -102,4 +116,5 @@ private:
     std::int32_t imageCount = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
+    StagePlacement placement;
 };

@@ -5,6 +5,7 @@
 
 #include "platform/library.h"
 #include "platform/types.h"
+#include "platform/window.h"
 
 struct HostState {
     // Set by start-up.
@@ -22,6 +23,10 @@ struct HostState {
     plat::ProcAddress imeAssociate = nullptr;
     plat::InputContext savedImeContext = nullptr;
     plat::Point lastCursorPos = {0, 0};
+    // The desktop that the full-screen window was made to cover (empty: not known).
+    plat::Rect coveredDesktop = {0, 0, 0, 0};
+    std::int32_t moveClosePending = 0;  // 1 while a movement's close waits to be confirmed
+    plat::PowerWatch displayPowerWatch = nullptr;  // the display power notifications, while registered
     std::uint32_t lastPromptTick = 0xFFFFFFFFu;  // all ones: never prompted
 };
 

@@ -4,6 +4,7 @@
 #include "host/command_line.h"
 #include "host/host_state.h"
 #include "host/password_lock.h"
+#include "host/saver_window.h"
 #include "platform/dialog.h"
 #include "platform/library.h"
 #include "platform/messages.h"
@@ -110,6 +111,9 @@ std::int32_t RunSaverWindow(plat::Window parent) {
     std::int32_t result = RESULT_UNUSABLE;
     if (hostState.saverWindow) {
         if (!parent) plat::BringToFront(hostState.saverWindow);
+        // The parent's process may end without destroying the preview's window:
+        // a timer of the thread, not of that window, looks for it.
+        if (parent) plat::StartThreadTimer(PARENT_CHECK_INTERVAL_MS, CheckPreviewParent);
         result = static_cast<std::int32_t>(plat::RunMessageLoop());
     }
     if (!hostState.win95Family && hostState.saverWindow) plat::DestroyWindowNow(hostState.saverWindow);

@@ -1,10 +1,12 @@
 #include "host/saver_window.h"
 
 #include "app/animation_window.h"
+#include "host/display_power.h"
 #include "host/host_state.h"
 #include "platform/clock.h"
 #include "platform/library.h"
 #include "platform/messages.h"
+#include "platform/system.h"
 #include "platform/window.h"
 
 WindowHook saverPassOn = AnimationWindowProc;
@@ -47,9 +49,55 @@ bool IsCloseInput(std::uint32_t message) {
     }
 }
 
+// The command of a system-command message: its low four bits are the system's own.
+plat::WordParam SystemCommand(plat::WordParam wParam) { return wParam & msg::SYSCMD_MASK; }
+
 bool IsSwitchAwayCommand(plat::WordParam command) {
+    command = SystemCommand(command);
     return command == msg::SYSCMD_NEXTWINDOW || command == msg::SYSCMD_PREVWINDOW ||
            command == msg::SYSCMD_SCREENSAVE;
+}
+
+// Whether the screens are no longer those the window was made to cover.
+bool DesktopChanged() {
+    const plat::Rect& was = hostState.coveredDesktop;
+    if (was.right <= was.left || was.bottom <= was.top) return false;
+    const plat::Rect now = plat::DesktopRect();
+    return now.left != was.left || now.top != was.top || now.right != was.right || now.bottom != was.bottom;
+}
+
+void CancelMoveClose(plat::Window window) {
+    if (hostState.moveClosePending) plat::StopTimer(window, MOVE_CLOSE_TIMER_ID);
+    hostState.moveClosePending = 0;
+}
+
+// A change of the screens moves the pointer as well, and a process may hear
+// of the change only after the movement: the movement's close waits a moment,
+// and is dropped when the screens changed meanwhile.
+void ConfirmMoveClose(plat::Window window) {
+    if (!hostState.moveClosePending) return;
+    CancelMoveClose(window);
+    if (hostState.closeConfirmed || hostState.passwordCheckActive) return;
+    if (DesktopChanged()) {
+        hostState.lastCursorPos = plat::CursorPosition();
+        return;
+    }
+    PostClose(window);
+}
+
+// Nothing is drawn while the display is off; a dimmed display still shows the field.
+void FollowDisplayPower(plat::Window window, DisplayPower power) {
+    if (power == DisplayPower::off) PauseAnimation(window);
+    if (power == DisplayPower::on || power == DisplayPower::dimmed) ResumeAnimation(window);
+}
+
+void WatchDisplayPower(plat::Window window) {
+    hostState.displayPowerWatch = plat::WatchPowerSetting(window, DisplayPowerSetting(plat::SystemVersion()));
+}
+
+void StopWatchingDisplayPower() {
+    if (hostState.displayPowerWatch) plat::StopWatchingPowerSetting(hostState.displayPowerWatch);
+    hostState.displayPowerWatch = nullptr;
 }
 
 }  // namespace
@@ -66,15 +114,39 @@ std::uint32_t CursorDistance(plat::Point from, plat::Point to) {
 plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
                                     plat::LongParam lParam) {
     switch (message) {
-        case msg::CREATE:
+        case msg::CREATE: {
             DetachInputMethod(window);
             hostState.lastCursorPos = plat::CursorPosition();
-            if (!hostState.previewMode) plat::HideCursor();
-            return PassOn(window, message, wParam, lParam);
+            if (!hostState.previewMode) {
+                plat::HideCursor();
+                hostState.coveredDesktop = plat::DesktopRect();
+            }
+            plat::MessageResult result = PassOn(window, message, wParam, lParam);
+            // After the animation has started: the system answers with the display's
+            // state at once.
+            WatchDisplayPower(window);
+            return result;
+        }
         case msg::DESTROY:
+            StopWatchingDisplayPower();
+            CancelMoveClose(window);
             RestoreInputMethod(window);
             plat::PostQuit(0);
             return PassOn(window, message, wParam, lParam);
+        case msg::DISPLAYCHANGE:
+            if (!hostState.previewMode) {
+                // Cover the new desktop; the pointer may have moved with the change,
+                // which is no user's movement.
+                hostState.coveredDesktop = plat::DesktopRect();
+                plat::PlaceWindow(window, hostState.coveredDesktop);
+                CancelMoveClose(window);
+                hostState.lastCursorPos = plat::CursorPosition();
+            }
+            return PassOn(window, message, wParam, lParam);
+        case msg::POWERBROADCAST:
+            if (wParam != msg::POWER_SETTING_CHANGE) return PassOn(window, message, wParam, lParam);
+            FollowDisplayPower(window, PowerSettingChange(reinterpret_cast<const void*>(lParam)));
+            return 1;
         case msg::SETTEXT:
             return 0;  // the title never changes
         case msg::PAINT:
@@ -93,8 +165,14 @@ plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, 
             return PassOn(window, message, wParam, lParam);
         case msg::SYSCOMMAND:
             if (!hostState.previewMode && IsSwitchAwayCommand(wParam)) return 0;
+            if (SystemCommand(wParam) == msg::SYSCMD_MONITORPOWER)
+                FollowDisplayPower(window, MonitorPowerCommand(lParam));
             return PassOn(window, message, wParam, lParam);
         case msg::TIMER:
+            if (wParam == MOVE_CLOSE_TIMER_ID) {
+                ConfirmMoveClose(window);
+                return 0;
+            }
             if (hostState.closeConfirmed) return 0;  // no more frames once closing
             plat::YieldTimeSlice();
             return PassOn(window, message, wParam, lParam);
@@ -149,14 +227,29 @@ plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, p
             // the screen position, and small movements add up.
             plat::Point now = plat::CursorPosition();
             if (CursorDistance(hostState.lastCursorPos, now) > MOUSE_CLOSE_THRESHOLD) {
-                PostClose(window);
                 hostState.lastCursorPos = now;
+                if (!hostState.moveClosePending) {
+                    hostState.moveClosePending = 1;
+                    // Without a timer the close cannot wait: it goes at once.
+                    if (plat::StartTimer(window, MOVE_CLOSE_TIMER_ID, MOVE_SETTLE_MS) == 0) ConfirmMoveClose(window);
+                }
             }
             return defaultHandling();
         }
         default:
             return defaultHandling();
     }
+}
+
+void CheckPreviewParent() {
+    plat::Window window = hostState.saverWindow;
+    if (!window) return;
+    plat::Window parent = plat::ParentOf(window);
+    if (plat::IsLiveWindow(window) && parent && plat::IsLiveWindow(parent)) return;
+    // Ends as if destroyed; where the system already took the window away
+    // without telling it, the quit message ends the loop all the same.
+    plat::DestroyWindowNow(window);
+    plat::PostQuit(0);
 }
 
 std::int32_t ConfirmClose(plat::Window window) {

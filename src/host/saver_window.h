@@ -13,6 +13,12 @@
 inline constexpr std::uint32_t MOUSE_CLOSE_THRESHOLD = 4;
 inline constexpr std::uint32_t PROMPT_INTERVAL_MS = 200;
 inline constexpr std::uint32_t VERIFY_PASSWORD_MESSAGE = 0x8000;  // the first application message
+// A movement of the pointer closes the saver once this long has passed without
+// a change of the screens, which moves the pointer too (timer MOVE_CLOSE_TIMER_ID).
+inline constexpr std::uintptr_t MOVE_CLOSE_TIMER_ID = 3;
+inline constexpr std::uint32_t MOVE_SETTLE_MS = 100;
+// A preview looks this often whether its parent window still exists.
+inline constexpr std::uint32_t PARENT_CHECK_INTERVAL_MS = 500;
 
 using WindowHook = plat::MessageResult (*)(plat::Window, std::uint32_t, plat::WordParam, plat::LongParam);
 
@@ -24,6 +30,10 @@ plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, 
                                     plat::LongParam lParam);
 plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
                                    plat::LongParam lParam);
+
+// Ends a preview whose window or parent window is gone (the parent's process
+// ended without destroying it), which would otherwise wait for messages forever.
+void CheckPreviewParent();
 
 // Non-zero when the full-screen saver may close now; asks the password
 // verifier when one is loaded.

@@ -18,6 +18,7 @@ inline constexpr std::uint32_t ACTIVATEAPP = 0x001C;
 inline constexpr std::uint32_t SETCURSOR = 0x0020;
 inline constexpr std::uint32_t HELP = 0x0053;
 inline constexpr std::uint32_t CONTEXTMENU = 0x007B;
+inline constexpr std::uint32_t DISPLAYCHANGE = 0x007E;
 inline constexpr std::uint32_t KEYDOWN = 0x0100;
 inline constexpr std::uint32_t KEYUP = 0x0101;
 inline constexpr std::uint32_t SYSKEYDOWN = 0x0104;
@@ -35,12 +36,19 @@ inline constexpr std::uint32_t RBUTTONUP = 0x0205;
 inline constexpr std::uint32_t MBUTTONDOWN = 0x0207;
 inline constexpr std::uint32_t MBUTTONUP = 0x0208;
 inline constexpr std::uint32_t MOUSEWHEEL = 0x020A;
+inline constexpr std::uint32_t POWERBROADCAST = 0x0218;
 inline constexpr std::uint32_t APP = 0x8000;
 
-// System commands (WM_SYSCOMMAND's wParam).
+// System commands (WM_SYSCOMMAND's wParam). The low four bits of wParam are the
+// system's own: compare wParam & SYSCMD_MASK.
+inline constexpr std::uintptr_t SYSCMD_MASK = 0xFFF0;
 inline constexpr std::uintptr_t SYSCMD_NEXTWINDOW = 0xF040;
 inline constexpr std::uintptr_t SYSCMD_PREVWINDOW = 0xF050;
 inline constexpr std::uintptr_t SYSCMD_SCREENSAVE = 0xF140;
+inline constexpr std::uintptr_t SYSCMD_MONITORPOWER = 0xF170;
+
+// Power broadcast events (WM_POWERBROADCAST's wParam).
+inline constexpr std::uintptr_t POWER_SETTING_CHANGE = 0x8013;
 
 // Scroll codes (low word of WM_HSCROLL's wParam).
 inline constexpr std::uint32_t SCROLL_LINELEFT = 0;

@@ -25,6 +25,10 @@ void EndProcess(std::int32_t status);
 // The system's platform id from its version query, or -1 when the query fails.
 std::int32_t PlatformId();
 
+// The system's version from its version query as major * 256 + minor (6.2,
+// Windows 8, is 0x602), or 0 when the query fails.
+std::uint32_t SystemVersion();
+
 // Switches the system's screen-saver-running state on or off; returns the
 // system's result.
 std::int32_t SetScreenSaverRunning(std::int32_t on);

@@ -40,6 +40,14 @@ struct Point {
     std::int32_t y;
 };
 
+// A globally unique identifier, laid out as the system keeps it.
+struct Guid {
+    std::uint32_t data1;
+    std::uint16_t data2;
+    std::uint16_t data3;
+    std::uint8_t data4[8];
+};
+
 struct Rect {
     std::int32_t left;
     std::int32_t top;

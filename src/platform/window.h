@@ -16,6 +16,10 @@ Rect ClientRect(Window window);
 std::uintptr_t StartTimer(Window window, std::uintptr_t id, std::uint32_t periodMs);
 void StopTimer(Window window, std::uintptr_t id);
 
+// Calls `tick` every `periodMs` from the message loop, whatever becomes of the
+// thread's windows; for the rest of the process.
+void StartThreadTimer(std::uint32_t periodMs, void (*tick)());
+
 // Posts the quit message that ends the message loop with `code`.
 void PostQuit(std::int32_t code);
 
@@ -49,6 +53,30 @@ Window FindTopLevelWindow(const char* className, const char* title);
 // whose left and top are negative when a monitor lies left of or above the
 // primary one. A system that knows only one screen gives that screen at 0,0.
 Rect DesktopRect();
+
+// The rectangle of each screen (monitor) in screen coordinates, at most `max`,
+// written to `rects`; returns how many. 0 where the system cannot list its
+// screens (Windows 95, NT 4.0): there the desktop is the one screen.
+std::int32_t ScreenRects(Rect* rects, std::int32_t max);
+
+// The screen position of the top-left corner of a window's client area.
+Point ClientOrigin(Window window);
+
+// Moves and sizes a top-most window to `rect` (screen coordinates) without
+// activating it.
+void PlaceWindow(Window window, Rect rect);
+
+// Has the whole client area painted afresh, its background erased first.
+void RepaintWindow(Window window);
+
+// A registration for power-setting notifications.
+using PowerWatch = void*;
+
+// Asks the system to send `window` power broadcast messages when the power
+// setting `setting` changes, starting with its current value; null where the
+// system has no such notifications (before Vista) or refuses.
+PowerWatch WatchPowerSetting(Window window, const Guid& setting);
+void StopWatchingPowerSetting(PowerWatch watch);
 
 // Gives up the rest of the thread's time slice.
 void YieldTimeSlice();

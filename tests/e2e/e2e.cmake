@@ -66,4 +66,10 @@ if(PENDRAL_E2E_SCR)
   pendral_e2e_group(sprites nt "Sprites.*")
   pendral_e2e_group(preview nt "Preview.*")
   pendral_e2e_group(win95 win98 "Win95.*")
+
+  # Two monitors of different sizes: a real X server with the dummy driver of its own.
+  add_test(NAME e2e-desks
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desks.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                   $<TARGET_FILE:pendral_e2e> ${PENDRAL_E2E_SCR} ${root})
+  set_tests_properties(e2e-desks PROPERTIES FIXTURES_REQUIRED e2e_wine RESOURCE_LOCK e2e_display TIMEOUT 300)
 endif()

@@ -9,6 +9,13 @@
 #include "driver.h"
 
 int main(int argc, char** argv) {
+    // --host-window=<file>: only a window for a preview, whose handle goes into
+    // the file; the process waits until it is ended from outside.
+    if (argc == 2 && std::strncmp(argv[1], "--host-window=", 14) == 0) {
+        e2e::HostWindow host(320, 240);
+        if (!e2e::WriteWholeFile(argv[1] + 14, host.Number())) return 1;
+        for (;;) e2e::Pump(1000);
+    }
     testing::InitGoogleTest(&argc, argv);
     std::string scr;
     for (int i = 1; i < argc; ++i) {

@@ -59,6 +59,23 @@ TEST_F(Preview, WithoutAUsableWindowExitsMinusOneAndMakesNoWindow) {
     EXPECT_TRUE(RefusesQuietly(CommandFor("/preview " + host.Number()), host.Handle()));
 }
 
+TEST_F(Preview, EndsWhenItsParentsProcessEndsWithoutDestroyingIt) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    const std::string handleFile = WorkDir() + "\\host-window.txt";
+    RemoveFile(handleFile);
+    Saver host;  // another process that holds the parent window
+    ASSERT_TRUE(host.Start("\"" + std::string(self) + "\" --host-window=" + handleFile));
+    std::optional<std::string> number;
+    ASSERT_TRUE(WaitFor([&] { return (number = ReadWholeFile(handleFile)) && !number->empty(); }, WINDOW_WAIT_MS));
+    HWND parent = reinterpret_cast<HWND>(static_cast<UINT_PTR>(std::stoull(*number)));
+    Saver saver;
+    ASSERT_TRUE(saver.Start(CommandFor("/p " + *number)));
+    ASSERT_NE(saver.WaitWindow(SAVER_CLASS, "Preview", parent), nullptr);
+    host.Kill();
+    EXPECT_TRUE(ExitsWith(saver, 0, 3000));
+}
+
 TEST_F(Preview, InputNeverClosesIt) {
     HostWindow host(WIDTH, HEIGHT);
     Saver saver;

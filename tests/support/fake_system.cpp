@@ -48,6 +48,11 @@ std::int32_t PlatformId() {
     return fake::System().platformId;
 }
 
+std::uint32_t SystemVersion() {
+    fake::Record("SystemVersion");
+    return fake::System().version;
+}
+
 std::int32_t SetScreenSaverRunning(std::int32_t on) {
     fake::Record("SetScreenSaverRunning", {on});
     fake::System().saverRunning = on;

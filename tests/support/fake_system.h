@@ -14,6 +14,7 @@ struct SystemState {
     bool doubleByteCodePage = false;
     plat::Module programModule = reinterpret_cast<plat::Module>(0x400000);
     std::int32_t platformId = 2;  // PlatformId's answer: the NT family
+    std::uint32_t version = 0xA00;  // SystemVersion's answer: 10.0
     bool ended = false;           // EndProcess was called, with endStatus
     std::int32_t endStatus = 0;
     void (*faultCleanup)() = nullptr;  // what InstallFaultGuard was given

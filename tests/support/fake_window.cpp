@@ -40,6 +40,11 @@ std::uintptr_t StartTimer(Window window, std::uintptr_t id, std::uint32_t period
 
 void StopTimer(Window window, std::uintptr_t id) { Record("StopTimer", {Arg(window), N(id)}); }
 
+void StartThreadTimer(std::uint32_t periodMs, void (*tick)()) {
+    Record("StartThreadTimer", {N(periodMs)});
+    windowState.threadTick = tick;
+}
+
 void PostQuit(std::int32_t code) { Record("PostQuit", {code}); }
 
 MessageResult DefaultWindowProc(Window window, std::uint32_t message, WordParam wParam, LongParam lParam) {
@@ -101,6 +106,35 @@ Rect DesktopRect() {
     Record("DesktopRect");
     return windowState.desktop;
 }
+
+std::int32_t ScreenRects(Rect* rects, std::int32_t max) {
+    Record("ScreenRects", {max});
+    std::int32_t count = 0;
+    for (const Rect& r : windowState.screens)
+        if (count < max) rects[count++] = r;
+    return count;
+}
+
+Point ClientOrigin(Window window) {
+    Record("ClientOrigin", {Arg(window)});
+    return windowState.clientOrigin;
+}
+
+void PlaceWindow(Window window, Rect rect) {
+    Record("PlaceWindow", {Arg(window), rect.left, rect.top, rect.right, rect.bottom});
+    windowState.clientRects[window] = {0, 0, rect.right - rect.left, rect.bottom - rect.top};
+    windowState.clientOrigin = {rect.left, rect.top};
+}
+
+void RepaintWindow(Window window) { Record("RepaintWindow", {Arg(window)}); }
+
+PowerWatch WatchPowerSetting(Window window, const Guid& setting) {
+    Record("WatchPowerSetting", {Arg(window)});
+    windowState.watchedSetting = &setting;
+    return windowState.powerWatch;
+}
+
+void StopWatchingPowerSetting(PowerWatch watch) { Record("StopWatchingPowerSetting", {Arg(watch)}); }
 
 void YieldTimeSlice() { Record("YieldTimeSlice"); }
 

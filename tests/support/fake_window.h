@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/types.h"
+#include "platform/window.h"
 
 namespace fake {
 
@@ -24,6 +26,11 @@ struct WindowState {
     plat::Window foreground = nullptr;      // ForegroundWindow's answer
     plat::Window found = nullptr;           // FindTopLevelWindow's answer
     plat::Rect desktop{0, 0, 1024, 768};    // DesktopRect's answer
+    std::vector<plat::Rect> screens;        // ScreenRects' answer (none: it cannot list them)
+    plat::Point clientOrigin{0, 0};         // ClientOrigin's answer
+    plat::PowerWatch powerWatch = reinterpret_cast<plat::PowerWatch>(0x9A7C);  // WatchPowerSetting's answer
+    const plat::Guid* watchedSetting = nullptr;  // what WatchPowerSetting was given
+    void (*threadTick)() = nullptr;              // what StartThreadTimer was given
     bool registerSucceeds = true;
     plat::Window created = nullptr;         // MakeWindow's answer
     plat::WordParam quitCode = 0;           // RunMessageLoop's answer

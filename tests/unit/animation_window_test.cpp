@@ -4,6 +4,7 @@
 
 #include <new>
 #include <string>
+#include <vector>
 
 #include "allocation_failure.h"
 #include "app/animation.h"
@@ -33,6 +34,8 @@ protected:
         // The stage is set up once per program; each test starts with a new one.
         spriteStage.~SpriteStage();
         new (&spriteStage) SpriteStage;
+        ReleaseScene();
+        animationPaused = false;
         hostState = HostState{};
         fake::Windows().defaultResult = 0xDEF;
         fake::Windows().clientRects[kWindow] = {0, 0, 320, 200};
@@ -124,6 +127,81 @@ TEST_F(AnimationWindow, PreviewGetsTheSameBodiesOnItsOwnClientSize) {
         EXPECT_GE(bodyField.PositionY(i), 0);
         EXPECT_LE(bodyField.PositionY(i), 112);
     }
+}
+
+TEST(FieldAreas, AreTheScreensOverlapsWithTheClientInClientCoordinates) {
+    const struct {
+        const char* what;
+        plat::Rect client;
+        std::vector<plat::Rect> screens, areas;
+    } rows[] = {
+        {"one screen", {0, 0, 640, 480}, {{0, 0, 640, 480}}, {{0, 0, 640, 480}}},
+        {"landscape and portrait", {0, 0, 2000, 1080}, {{0, 0, 1920, 1080}, {1920, 0, 2000, 80}},
+         {{0, 0, 1920, 1080}, {1920, 0, 2000, 80}}},
+        {"a screen left of and above the primary", {-300, -100, 500, 400}, {{0, 0, 500, 400}, {-300, -100, 0, 200}},
+         {{300, 100, 800, 500}, {0, 0, 300, 300}}},
+        {"screens the client does not reach, or empty", {0, 0, 100, 100},
+         {{100, 0, 200, 100}, {50, 50, 50, 90}, {-2147483647 - 1, 0, 2147483647, 10}}, {{0, 0, 100, 10}}},
+        {"none", {0, 0, 100, 100}, {}, {}},
+    };
+    for (const auto& row : rows) {
+        std::vector<plat::Rect> areas(MAX_FIELDS);
+        areas.resize(static_cast<std::size_t>(FieldAreas(row.client, row.screens.data(),
+                                                         static_cast<std::int32_t>(row.screens.size()), areas.data())));
+        ASSERT_EQ(areas.size(), row.areas.size()) << row.what;
+        for (std::size_t k = 0; k < areas.size(); ++k)
+            EXPECT_EQ(std::vector<int>({areas[k].left, areas[k].top, areas[k].right, areas[k].bottom}),
+                      std::vector<int>({row.areas[k].left, row.areas[k].top, row.areas[k].right, row.areas[k].bottom}))
+                << row.what << " " << k;
+    }
+    std::vector<plat::Rect> many(MAX_FIELDS + 3, plat::Rect{0, 0, 10, 10}), areas(MAX_FIELDS);
+    EXPECT_EQ(FieldAreas({0, 0, 10, 10}, many.data(), static_cast<std::int32_t>(many.size()), areas.data()), MAX_FIELDS);
+}
+
+TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen) {
+    // A 320x200 window at (-100, 0): the primary screen 220x150 (nothing below it)
+    // and one 100 wide left of it, from y 20; a third screen lies beyond the window.
+    fake::Windows().clientOrigin = {-100, 0};
+    fake::Windows().screens = {{0, 0, 220, 150}, {-100, 20, 0, 200}, {400, 0, 500, 100}};
+    Send(msg::CREATE);
+    const plat::Rect areas[] = {{100, 0, 320, 150}, {0, 20, 100, 200}};
+    ASSERT_EQ(sceneCount, 2);
+    for (int k = 0; k < 2; ++k) {
+        EXPECT_EQ(scenes[k].stage.BackBuffer().width, areas[k].right - areas[k].left) << k;
+        EXPECT_EQ(scenes[k].stage.BackBuffer().height, areas[k].bottom - areas[k].top) << k;
+        EXPECT_EQ(scenes[k].field.Count(), saverSettings.bodyCount) << k;
+    }
+    for (int tick = 0; tick < 20; ++tick) Send(msg::TIMER, 1);
+    std::size_t onScreen[2] = {0, 0};
+    ASSERT_LE(fake::Gdi().windowCopyCount, fake::kMaxWindowCopies);
+    for (std::size_t i = 0; i < fake::Gdi().windowCopyCount; ++i) {
+        const fake::WindowCopy& c = fake::Gdi().windowCopies[i];
+        int inside = -1;
+        for (int k = 0; k < 2; ++k)
+            if (c.x >= areas[k].left && c.y >= areas[k].top && c.x + c.width <= areas[k].right &&
+                c.y + c.height <= areas[k].bottom)
+                inside = k;
+        ASSERT_GE(inside, 0) << "a copy to " << c.x << "," << c.y << " " << c.width << "x" << c.height;
+        ++onScreen[inside];
+    }
+    EXPECT_GT(onScreen[0], 0u);
+    EXPECT_GT(onScreen[1], 0u);
+
+    // The screens change: one field over the one screen left, drawn afresh.
+    fake::Windows().screens = {{-100, 0, 220, 200}};
+    Send(msg::DISPLAYCHANGE);
+    ASSERT_EQ(sceneCount, 1);
+    EXPECT_EQ(scenes[0].stage.BackBuffer().width, 320);
+    EXPECT_EQ(fake::CountCalls("RepaintWindow"), 1u);
+
+    // A preview has one field whatever the screens.
+    SetUp();
+    hostState.previewMode = 1;
+    fake::Windows().screens = {{0, 0, 100, 100}, {100, 0, 320, 200}};
+    Send(msg::CREATE);
+    EXPECT_EQ(sceneCount, 1);
+    EXPECT_EQ(fake::CountCalls("ScreenRects"), 0u);
+    ExpectFieldLikeReference(0);
 }
 
 TEST_F(AnimationWindow, EachSpriteShowsItsBodysKindAndOnlySpritesZeroAndOneAreLarge) {

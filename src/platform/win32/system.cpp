@@ -34,14 +34,27 @@ Module ProgramModule() { return reinterpret_cast<Module>(GetModuleHandleA(nullpt
 
 void EndProcess(std::int32_t status) { ExitProcess(static_cast<UINT>(status)); }
 
-std::int32_t PlatformId() {
-    OSVERSIONINFOA info{};
-    info.dwOSVersionInfoSize = sizeof info;  // 148
+namespace {
+bool QueryVersion(OSVERSIONINFOA* info) {
+    *info = OSVERSIONINFOA{};
+    info->dwOSVersionInfoSize = sizeof *info;  // 148
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-    if (!GetVersionExA(&info)) return -1;
+    return GetVersionExA(info) != 0;
 #pragma GCC diagnostic pop
+}
+}  // namespace
+
+std::int32_t PlatformId() {
+    OSVERSIONINFOA info;
+    if (!QueryVersion(&info)) return -1;
     return static_cast<std::int32_t>(info.dwPlatformId);
+}
+
+std::uint32_t SystemVersion() {
+    OSVERSIONINFOA info;
+    if (!QueryVersion(&info)) return 0;
+    return (info.dwMajorVersion & 0xFFFFFFu) << 8 | (info.dwMinorVersion & 0xFFu);
 }
 
 std::int32_t SetScreenSaverRunning(std::int32_t on) {

@@ -11,12 +11,16 @@
 // Limitations:  the 32-bit build imports only what Windows 95 and NT 4.0 both
 //               have (checked by tools/win-api); newer functions are looked up at
 //               run time. Drawing is 8-bit palettised throughout.
-// Improvements: a DPI-aware manifest; one field per monitor.
+//               Monitors, power-setting notifications and per-monitor DPI
+//               are used where the system has them (98/2000, Vista, 8.1 and 10).
+// Improvements: a field that follows a monitor's own refresh rate.
 // Dependencies: kernel32, user32, gdi32, advapi32 and msvcrt (all in every
 //               Windows); the C++ runtime is linked in.
 #include "platform/window.h"
 
 #include <windows.h>
+
+#include <cstring>
 
 #include "host/saver_window.h"
 
@@ -31,6 +35,43 @@
 namespace {
 HWND H(plat::Window window) { return reinterpret_cast<HWND>(window); }
 plat::Window W(HWND window) { return reinterpret_cast<plat::Window>(window); }
+
+// Functions of newer systems, looked up at run time so that older ones still load the program.
+using EnumMonitorsFunction = BOOL(WINAPI*)(HDC, LPCRECT, MONITORENUMPROC, LPARAM);
+using MonitorInfoFunction = BOOL(WINAPI*)(HMONITOR, LPMONITORINFO);
+using RegisterPowerFunction = HPOWERNOTIFY(WINAPI*)(HANDLE, LPCGUID, DWORD);
+using UnregisterPowerFunction = BOOL(WINAPI*)(HPOWERNOTIFY);
+
+template <typename Function>
+Function User32(const char* name) {
+    HMODULE user32 = GetModuleHandleA("USER32.DLL");
+    return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
+}
+
+struct MonitorList {
+    MonitorInfoFunction info;
+    plat::Rect* rects;
+    std::int32_t max;
+    std::int32_t count;
+};
+
+BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
+    auto* list = reinterpret_cast<MonitorList*>(data);
+    MONITORINFO info{};
+    info.cbSize = sizeof info;
+    if (list->info(monitor, &info)) {
+        const RECT& r = info.rcMonitor;
+        list->rects[list->count++] = {r.left, r.top, r.right, r.bottom};
+    }
+    return list->count < list->max;
+}
+
+static_assert(sizeof(plat::Guid) == sizeof(GUID));
+
+void (*threadTick)() = nullptr;
+void CALLBACK ThreadTimerProc(HWND, UINT, UINT_PTR, DWORD) {
+    if (threadTick) threadTick();
+}
 
 // The saver window's procedure as the system calls it; the decisions are the host's.
 LRESULT CALLBACK SaverWindowAdapter(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -51,6 +92,11 @@ std::uintptr_t StartTimer(Window window, std::uintptr_t id, std::uint32_t period
 }
 
 void StopTimer(Window window, std::uintptr_t id) { KillTimer(H(window), id); }
+
+void StartThreadTimer(std::uint32_t periodMs, void (*tick)()) {
+    threadTick = tick;
+    SetTimer(nullptr, 0, periodMs, ThreadTimerProc);
+}
 
 void PostQuit(std::int32_t code) { PostQuitMessage(code); }
 
@@ -98,6 +144,41 @@ Rect DesktopRect() {
     const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
     const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
     return {left, top, left + width, top + height};
+}
+
+std::int32_t ScreenRects(Rect* rects, std::int32_t max) {
+    const auto enumerate = User32<EnumMonitorsFunction>("EnumDisplayMonitors");
+    const auto info = User32<MonitorInfoFunction>("GetMonitorInfoA");
+    if (!enumerate || !info || !rects || max <= 0) return 0;
+    MonitorList list{info, rects, max, 0};
+    if (!enumerate(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&list))) return 0;
+    return list.count;
+}
+
+Point ClientOrigin(Window window) {
+    POINT p{0, 0};
+    ClientToScreen(H(window), &p);
+    return {p.x, p.y};
+}
+
+void PlaceWindow(Window window, Rect rect) {
+    SetWindowPos(H(window), HWND_TOPMOST, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOACTIVATE);
+}
+
+void RepaintWindow(Window window) { InvalidateRect(H(window), nullptr, TRUE); }
+
+PowerWatch WatchPowerSetting(Window window, const Guid& setting) {
+    const auto watch = User32<RegisterPowerFunction>("RegisterPowerSettingNotification");
+    if (!watch) return nullptr;
+    GUID id;
+    std::memcpy(&id, &setting, sizeof id);
+    return watch(H(window), &id, DEVICE_NOTIFY_WINDOW_HANDLE);
+}
+
+void StopWatchingPowerSetting(PowerWatch watch) {
+    const auto stop = User32<UnregisterPowerFunction>("UnregisterPowerSettingNotification");
+    if (stop && watch) stop(static_cast<HPOWERNOTIFY>(watch));
 }
 
 void YieldTimeSlice() { Sleep(0); }

@@ -55,7 +55,8 @@ TEST_F(SaverResources, NamesIconDialogVersionAndManifestArePresent) {
     ASSERT_NE(manifest, nullptr);
     std::string xml(static_cast<const char*>(LockResource(LoadResource(module_, manifest))),
                     SizeofResource(module_, manifest));
-    EXPECT_NE(xml.find("<dpiAware"), std::string::npos);
+    EXPECT_NE(xml.find(">PerMonitorV2, PerMonitor</dpiAwareness>"), std::string::npos);
+    EXPECT_NE(xml.find(">true/pm</dpiAware>"), std::string::npos);
 }
 
 }  // namespace
