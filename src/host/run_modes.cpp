@@ -111,9 +111,9 @@ std::int32_t RunSaverWindow(plat::Window parent) {
     std::int32_t result = RESULT_UNUSABLE;
     if (hostState.saverWindow) {
         if (!parent) plat::BringToFront(hostState.saverWindow);
-        // The parent's process may end without destroying the preview's window:
-        // a timer of the thread, not of that window, looks for it.
-        if (parent) plat::StartThreadTimer(PARENT_CHECK_INTERVAL_MS, CheckPreviewParent);
+        // A timer of the thread, not of the window: the preview's window may be
+        // taken away with its parent's process.
+        plat::StartThreadTimer(WINDOW_CHECK_INTERVAL_MS, CheckSaverWindow);
         result = static_cast<std::int32_t>(plat::RunMessageLoop());
     }
     if (!hostState.win95Family && hostState.saverWindow) plat::DestroyWindowNow(hostState.saverWindow);

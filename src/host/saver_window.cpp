@@ -241,9 +241,13 @@ plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, p
     }
 }
 
-void CheckPreviewParent() {
+void CheckSaverWindow() {
     plat::Window window = hostState.saverWindow;
     if (!window) return;
+    if (!hostState.previewMode) {
+        if (DesktopChanged()) plat::SendWindowMessage(window, msg::DISPLAYCHANGE, 0, 0);
+        return;
+    }
     plat::Window parent = plat::ParentOf(window);
     if (plat::IsLiveWindow(window) && parent && plat::IsLiveWindow(parent)) return;
     // Ends as if destroyed; where the system already took the window away

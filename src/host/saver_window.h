@@ -17,8 +17,8 @@ inline constexpr std::uint32_t VERIFY_PASSWORD_MESSAGE = 0x8000;  // the first a
 // a change of the screens, which moves the pointer too (timer MOVE_CLOSE_TIMER_ID).
 inline constexpr std::uintptr_t MOVE_CLOSE_TIMER_ID = 3;
 inline constexpr std::uint32_t MOVE_SETTLE_MS = 100;
-// A preview looks this often whether its parent window still exists.
-inline constexpr std::uint32_t PARENT_CHECK_INTERVAL_MS = 500;
+// The saver window is looked after this often (CheckSaverWindow).
+inline constexpr std::uint32_t WINDOW_CHECK_INTERVAL_MS = 500;
 
 using WindowHook = plat::MessageResult (*)(plat::Window, std::uint32_t, plat::WordParam, plat::LongParam);
 
@@ -31,9 +31,12 @@ plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, 
 plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
                                    plat::LongParam lParam);
 
-// Ends a preview whose window or parent window is gone (the parent's process
-// ended without destroying it), which would otherwise wait for messages forever.
-void CheckPreviewParent();
+// Called from a timer of the thread, whatever becomes of the window. Ends a
+// preview whose window or parent window is gone (the parent's process ended
+// without destroying it), which would otherwise wait for messages forever. Has
+// the full-screen window follow a desktop that changed without it being told,
+// or told before the new screens could be read.
+void CheckSaverWindow();
 
 // Non-zero when the full-screen saver may close now; asks the password
 // verifier when one is loaded.

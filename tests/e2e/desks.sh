@@ -2,7 +2,8 @@
 # Runs the end-to-end group Desks.* on a desk of two monitors: a real X server
 # with the dummy video driver (Xvfb has only one screen), its two outputs set
 # with xrandr to 1024x768 at 0,0 and 800x600 at 1024,300, and a Wine prefix of
-# its own without Wine's virtual desktop, so that Wine sees both monitors.
+# its own without Wine's virtual desktop, so that Wine sees both monitors. A
+# third output is added while a case runs, when that case asks for it.
 #   desks.sh <wine> <pendral_e2e.exe> <pendral.scr> <prefix root>
 # The prefix is a copy of <prefix root>/nt. The server and the prefix's Wine are
 # stopped at the end, whatever the result.
@@ -11,7 +12,9 @@ wine=$1 driver=$2 scr=$3 root=$4
 work=$(mktemp -d)
 display=""
 server=""
+watcher=""
 stop() {
+  [ -n "$watcher" ] && kill "$watcher" 2>/dev/null
   [ -d "$root/desks" ] && WINEPREFIX="$root/desks" wineserver -k 2>/dev/null
   [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
   rm -rf "$work"
@@ -76,4 +79,16 @@ for value in GrabFullscreen GrabPointer; do
 done
 # The change takes effect with a new Wine server: the desktop of the old one has one screen.
 wineserver -k; wineserver -w
+# A third monitor, 640x480 below the first, once the running case asks for it.
+request="$WINEPREFIX/drive_c/pendral-e2e/add-monitor"
+(for _ in $(seq 1 1200); do
+   if [ -e "$request" ]; then
+     rm -f "$request"
+     xrandr --addmode DUMMY2 640x480 && xrandr --output DUMMY2 --mode 640x480 --pos 0x768 &&
+       xrandr --listmonitors >/dev/null
+     break
+   fi
+   sleep 0.1
+ done) &
+watcher=$!
 "$wine" "$driver" --scr="$scr" --gtest_filter="${DESKS_FILTER:-Desks.*}"

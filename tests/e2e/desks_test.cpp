@@ -1,7 +1,8 @@
 // The full-screen saver on a desk of two monitors of different sizes at an
 // offset (tests/e2e/desks.sh makes such a display): a field on each monitor and
-// nothing where no monitor shows, no drawing while the display is off, and a
-// change of the display that it follows without closing.
+// nothing where no monitor shows, no drawing while the display is off, a change
+// of the display that it follows without closing, and a monitor added while it
+// runs.
 #include "cases.h"
 
 namespace e2e {
@@ -126,6 +127,20 @@ TEST_F(Desks, ADisplayChangeIsFollowedWithoutClosing) {
     ASSERT_EQ(ChangeDisplaySettingsA(&smaller, 0), DISP_CHANGE_SUCCESSFUL);
     Pump(1500);
     ASSERT_TRUE(saver.Running()) << "the display change closed the saver";
+    ExpectAFieldOnEveryMonitorOnly(window);
+    KeyPress(VK_SPACE);
+    EXPECT_TRUE(ExitsWith(saver, 0));
+}
+
+// Last: the third monitor stays. desks.sh adds it when the file appears.
+TEST_F(Desks, AMonitorAddedWhileItRunsIsCovered) {
+    Saver saver;
+    HWND window = nullptr;
+    ASSERT_TRUE(StartFullScreen(saver, "/s", "", &window));
+    ASSERT_TRUE(WriteWholeFile(WorkDir() + "\\add-monitor", ""));
+    ASSERT_TRUE(WaitFor([] { return Monitors().size() == 3; }, 10000)) << "no third monitor came";
+    Pump(1500);
+    ASSERT_TRUE(saver.Running());
     ExpectAFieldOnEveryMonitorOnly(window);
     KeyPress(VK_SPACE);
     EXPECT_TRUE(ExitsWith(saver, 0));

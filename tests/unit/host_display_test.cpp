@@ -144,6 +144,13 @@ TEST_F(SaverDisplay, AChangeOfTheScreensIsCoveredAndThePointerItMovedClosesNothi
     Send(msg::TIMER, MOVE_CLOSE_TIMER_ID);
     EXPECT_EQ(Posted(msg::CLOSE), 1u);
 
+    // A change that the window was not told of is found by its check.
+    hostState.saverWindow = kSaver;
+    fake::Windows().desktop = {0, 0, 1920, 1080};
+    CheckSaverWindow();
+    CheckSaverWindow();
+    EXPECT_EQ(fake::CountCalls("PlaceWindow"), 2u);
+
     // A preview keeps its parent's size.
     ResetHost();
     hostState.previewMode = 1;
@@ -161,7 +168,7 @@ TEST_F(SaverDisplay, APreviewEndsOnceItsParentOrItsWindowIsGone) {
     RunPreview("4660");
     auto started = fake::CallsNamed("StartThreadTimer");
     ASSERT_EQ(started.size(), 1u);
-    EXPECT_EQ(started[0].args[0], static_cast<std::intptr_t>(PARENT_CHECK_INTERVAL_MS));
+    EXPECT_EQ(started[0].args[0], static_cast<std::intptr_t>(WINDOW_CHECK_INTERVAL_MS));
     ASSERT_NE(fake::Windows().threadTick, nullptr);
 
     const struct {
