@@ -103,6 +103,38 @@ pendral_start_display() {
   return 1
 }
 
+# A display of several monitors, which Xvfb cannot make: a real X server with the
+# dummy video driver, its outputs set with xrandr, one "WIDTHxHEIGHT+X+Y" each
+# (default: 1024x768 at 0,0 and 800x600 at 1024,300). Sets DISPLAY; stopped by
+# pendral_stop_display like Xvfb.
+pendral_start_desk_display() {
+  [ $# -gt 0 ] || set -- 1024x768+0+0 800x600+1024+300
+  local conf n i=0 out
+  conf=$(mktemp)
+  printf '%s\n' 'Section "Device"' ' Identifier "dummy"' ' Driver "dummy"' ' VideoRam 256000' 'EndSection' \
+    'Section "Monitor"' ' Identifier "monitor"' ' HorizSync 5.0 - 1000.0' ' VertRefresh 5.0 - 200.0' 'EndSection' \
+    'Section "Screen"' ' Identifier "screen"' ' Device "dummy"' ' Monitor "monitor"' ' DefaultDepth 24' \
+    ' SubSection "Display"' '  Depth 24' '  Virtual 4480 2560' ' EndSubSection' 'EndSection' >"$conf"
+  for n in $(seq 130 160); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xorg ":$n" -config "$conf" -noreset -nolisten tcp -novtswitch -sharevts -logfile /dev/null >/dev/null 2>&1 &
+    PENDRAL_XVFB_PID=$!
+    export DISPLAY=":$n"
+    break
+  done
+  for _ in $(seq 1 100); do xrandr >/dev/null 2>&1 && break; sleep 0.1; done
+  rm -f "$conf"
+  for out in "$@"; do
+    local mode=${out%%+*} pos=${out#*+}
+    [ $i -eq 0 ] || xrandr --addmode "DUMMY$i" "$mode" || return 1
+    xrandr --output "DUMMY$i" --mode "$mode" --pos "${pos/+/x}" || return 1
+    i=$((i + 1))
+  done
+  # Asking for the monitors has the server take in the new outputs; a client that
+  # asks only for the screen's resources (as Wine does) may see one monitor without it.
+  [ "$(xrandr --listmonitors | head -n 1)" = "Monitors: $#" ] || { echo "the dummy X server did not take $# monitors" >&2; return 1; }
+}
+
 pendral_stop_display() {
   if [ -n "$PENDRAL_XVFB_PID" ]; then
     kill "$PENDRAL_XVFB_PID" 2>/dev/null || true
