@@ -639,7 +639,7 @@ std::string DifferencesFromBackBuffer(Display* d, Window w, int width, int heigh
     // The top bits of an 8-bit channel, as many as the visual has for it.
     const auto top = [](int value, unsigned long mask) { return value & (0xFF << (8 - std::min(8, __builtin_popcountl(mask)))) & 0xFF; };
     long differ = 0, coloured = 0;
-    std::string first;
+    char first[80] = "";
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             const std::uint8_t index = *back.PixelAddress(x, y);
@@ -650,9 +650,7 @@ std::string DifferencesFromBackBuffer(Display* d, Window w, int width, int heigh
                 ChannelOf(p, a.visual->green_mask) == top(e.green, a.visual->green_mask) &&
                 ChannelOf(p, a.visual->blue_mask) == top(e.blue, a.visual->blue_mask))
                 continue;
-            if (differ++ == 0)
-                first = "(" + std::to_string(x) + "," + std::to_string(y) + ") shows " + Hex(p) + " for colour " +
-                        std::to_string(index);
+            if (differ++ == 0) std::snprintf(first, sizeof first, "(%d,%d) shows 0x%lx for colour %d", x, y, p, index);
         }
     spriteStage.ErasePass();
     XDestroyImage(image);
