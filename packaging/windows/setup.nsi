@@ -4,17 +4,19 @@
 ; screen saver that was chosen before. /S runs either of them silently.
 ;
 ;   makensis -DVERSION=1.2.3 -DVERSION_NUMBERS=1.2.3.0 -DSCR32=<x86 pendral.scr>
-;            -DSCR64=<x64 pendral.scr> -DREADME=<README.txt> -DOUTFILE=<setup.exe> setup.nsi
+;            -DSCR64=<x64 pendral.scr> -DSCR32_BYTES=<its size> -DSCR64_BYTES=<its size>
+;            -DREADME=<README.txt> -DOUTFILE=<setup.exe> setup.nsi
 ;
 ; Two parts on the NT family. The setup (and the uninstaller) starts with the rights of
 ; the user who runs it and does that user's steps in that user's HKCU: the choice of
 ; screen saver and the earlier choice to put back. For the machine-wide steps (the
 ; system folder, the CONTROL.INI mapping, the Add/Remove entry and the uninstaller) it
 ; starts itself again with the /MACHINE switch, elevated with the "runas" verb, waits
-; for that part and checks that it did its work. A standard user who elevates with an
-; administrator's password thus keeps the choice in their own HKCU, not the
-; administrator's; the machine-wide part never touches HKCU. The Windows 95 family has
-; no rights to ask for: there one process does everything, choosing in SYSTEM.INI.
+; for that part and reads back what it must have done (MachinePartDone). A standard
+; user who elevates with an administrator's password thus keeps the choice in their
+; own HKCU, not the administrator's; the machine-wide part never touches HKCU. The
+; Windows 95 family has no rights to ask for: there one process does everything,
+; choosing in SYSTEM.INI.
 ;
 ; An ANSI installer: the Windows 95 family cannot run a Unicode one.
 Unicode false
@@ -34,6 +36,8 @@ RequestExecutionLevel user
 !insertmacro Require VERSION_NUMBERS
 !insertmacro Require SCR32
 !insertmacro Require SCR64
+!insertmacro Require SCR32_BYTES
+!insertmacro Require SCR64_BYTES
 !insertmacro Require README
 !insertmacro Require OUTFILE
 
@@ -59,6 +63,13 @@ RequestExecutionLevel user
 !define SW_SHOWNORMAL 1
 !define ERROR_ACCESS_DENIED 5
 !define ERROR_CANCELLED 1223
+; The machine-wide part of the removal: done, but the file goes only when Windows
+; starts again (a saver still runs from it).
+!define ERROR_SUCCESS_REBOOT_REQUIRED 3010
+; The version of each build of the saver, for the check that the system folder
+; holds the file this setup installs.
+!getdllversion "${SCR32}" SCR32_V
+!getdllversion "${SCR64}" SCR64_V
 
 Name "Pendral ${VERSION}"
 Caption "Pendral ${VERSION} Setup"
@@ -89,6 +100,8 @@ Var Win95Family
 Var WinMajor
 ; 1 in the elevated, machine-wide part of the NT family (the /MACHINE switch).
 Var MachinePart
+; 1 when the removal left the file for Windows to delete at its next start.
+Var FileAtRestart
 !macro FindRole
   System::Call 'kernel32::GetVersion() i .r0'
   IntOp $Win95Family $0 >>> 31
@@ -250,14 +263,20 @@ FunctionEnd
         System::Call 'kernel32::GetExitCodeProcess(p r4, *i .r5)'
         System::Call 'kernel32::CloseHandle(p r4)'
       ${EndIf}
+      !if "${un}" == "un."
+        ${If} $5 = ${ERROR_SUCCESS_REBOOT_REQUIRED}
+          StrCpy $FileAtRestart 1
+          StrCpy $5 0
+        ${EndIf}
+      !endif
       ${If} $5 <> 0
         StrCpy $6 "the part that needs an administrator's rights ended with status $5."
       ${Else}
         Call ${un}MachinePartDone
         Pop $0
-        ${If} $0 != 1
+        ${If} $0 != ""
           StrCpy $5 1
-          StrCpy $6 "the part that needs an administrator's rights did not finish its work."
+          StrCpy $6 "the part that needs an administrator's rights did not finish its work:$0"
         ${EndIf}
       ${EndIf}
     ${EndIf}
@@ -276,31 +295,116 @@ FunctionEnd
 !insertmacro RunMachinePart ""
 !insertmacro RunMachinePart "un."
 
-; 1 on the stack if the machine-wide part installed the saver, else 0.
-Function MachinePartDone
-  StrCpy $0 0
-  !insertmacro IfSixtyFourBit
-    ${DisableX64FSRedirection}
-    IfFileExists "$SYSDIR\${SAVER_FILE}" 0 +2
-      StrCpy $0 1
-    ${EnableX64FSRedirection}
-  ${Else}
-    IfFileExists "$SYSDIR\${SAVER_FILE}" 0 +2
-      StrCpy $0 1
+;------------------------------------------------------------------------------
+; What the machine-wide part must have done, read back. Each check appends to $R0
+; a sentence (with a leading space) for what is not so.
+
+; The system folder's file is a file of $R1 bytes and version $R2.
+Function CheckSaverFile
+  StrCpy $R3 "$SYSDIR\${SAVER_FILE}"
+  ClearErrors
+  FileOpen $R4 $R3 r
+  ${If} ${Errors}
+    StrCpy $R0 "$R0 $R3 is not there as a file."
+    Return
   ${EndIf}
-  Push $0
+  FileSeek $R4 0 END $R5
+  FileClose $R4
+  GetDLLVersion $R3 $R6 $R7
+  IntOp $R8 $R6 >> 16
+  IntOp $R6 $R6 & 0xFFFF
+  IntOp $R9 $R7 >> 16
+  IntOp $R7 $R7 & 0xFFFF
+  ${If} "$R5 $R8.$R6.$R9.$R7" != "$R1 $R2"
+    StrCpy $R0 "$R0 $R3 is not the file of this setup ($R5 bytes, version $R8.$R6.$R9.$R7)."
+  ${EndIf}
 FunctionEnd
 
-; 1 on the stack if the machine-wide part removed the Add/Remove entry, else 0. (The
-; file itself may stay until the next start if a saver still runs from it.)
-Function un.MachinePartDone
-  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayName"
-  ${If} $0 == ""
-    Push 1
+; The CONTROL.INI mapping reads $R1 ("" for none) in each registry view it is
+; written to; else it "$R2".
+!macro CheckMapping un
+  Function ${un}CheckMapping
+    ${If} ${RunningX64}
+      SetRegView 64
+      ReadRegStr $R3 HKLM "${MAPPING_KEY}" "${MAPPING_NAME}"
+      SetRegView 32
+      ${If} $R3 != $R1
+        StrCpy $R0 "$R0 The CONTROL.INI mapping $R2 in the 64-bit registry view."
+      ${EndIf}
+    ${EndIf}
+    ReadRegStr $R3 HKLM "${MAPPING_KEY}" "${MAPPING_NAME}"
+    ${If} $R3 != $R1
+      StrCpy $R0 "$R0 The CONTROL.INI mapping $R2 in the 32-bit registry view."
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro CheckMapping ""
+!insertmacro CheckMapping "un."
+
+; "" on the stack if the machine-wide part installed the saver: the system folder
+; holds the file of this setup (not a folder of that name, nor a file left by another
+; version) and, on the NT family, the mapping. Else what is missing.
+Function MachinePartDone
+  StrCpy $R0 ""
+  !insertmacro IfSixtyFourBit
+    StrCpy $R1 ${SCR64_BYTES}
+    StrCpy $R2 "${SCR64_V1}.${SCR64_V2}.${SCR64_V3}.${SCR64_V4}"
+    ${DisableX64FSRedirection}
+    Call CheckSaverFile
+    ${EnableX64FSRedirection}
   ${Else}
-    Push 0
+    StrCpy $R1 ${SCR32_BYTES}
+    StrCpy $R2 "${SCR32_V1}.${SCR32_V2}.${SCR32_V3}.${SCR32_V4}"
+    Call CheckSaverFile
   ${EndIf}
+  ${If} ${IsNT}
+    StrCpy $R1 "${MAPPING_DATA}"
+    StrCpy $R2 "is missing"
+    Call CheckMapping
+  ${EndIf}
+  Push $R0
 FunctionEnd
+
+; "" on the stack if the machine-wide part removed the saver: its file (unless Windows
+; deletes it at its next start), the mapping and the Add/Remove entry are gone. Else
+; what is left.
+Function un.MachinePartDone
+  StrCpy $R0 ""
+  ${If} $FileAtRestart <> 1
+    !insertmacro IfSixtyFourBit
+      ${DisableX64FSRedirection}
+      IfFileExists "$SYSDIR\${SAVER_FILE}" 0 +2
+        StrCpy $R0 " $SYSDIR\${SAVER_FILE} is still there."
+      ${EnableX64FSRedirection}
+    ${Else}
+      IfFileExists "$SYSDIR\${SAVER_FILE}" 0 +2
+        StrCpy $R0 " $SYSDIR\${SAVER_FILE} is still there."
+    ${EndIf}
+  ${EndIf}
+  ${If} ${IsNT}
+    StrCpy $R1 ""
+    StrCpy $R2 "is still there"
+    Call un.CheckMapping
+  ${EndIf}
+  ReadRegStr $R1 HKLM "${UNINSTALL_KEY}" "DisplayName"
+  ${If} $R1 != ""
+    StrCpy $R0 "$R0 Its Add/Remove entry is still there."
+  ${EndIf}
+  Push $R0
+FunctionEnd
+
+; Where one process does the machine-wide steps itself (the Windows 95 family, and
+; the removal's elevated part), it reads them back the same way and ends with status
+; 1 and a message if they are not done.
+!macro RequireMachinePartDone un what
+  Call ${un}MachinePartDone
+  Pop $0
+  ${If} $0 != ""
+    MessageBox MB_ICONSTOP "Pendral was not ${what}:$0 Your screen saver is unchanged." /SD IDOK
+    SetErrorLevel 1
+    Quit
+  ${EndIf}
+!macroend
 
 ; Ends the machine-wide part with a message (and so with a non-zero status) if an
 ; instruction since ClearErrors failed; a file that could not be written is otherwise
@@ -380,6 +484,9 @@ Section "Pendral"
     Call InstallMachineWide
   ${EndIf}
   ${If} $MachinePart = 0
+    ${IfNot} ${IsNT}
+      !insertmacro RequireMachinePartDone "" installed
+    ${EndIf}
     Call ChoosePendral
   ${EndIf}
 SectionEnd
@@ -394,6 +501,8 @@ Function un.RemoveMachineWide
   ${Else}
     Delete /REBOOTOK "$SYSDIR\${SAVER_FILE}"
   ${EndIf}
+  IfRebootFlag 0 +2
+    StrCpy $FileAtRestart 1
   ${If} ${IsNT}
     !insertmacro InEveryRegView `DeleteRegValue HKLM "${MAPPING_KEY}" "${MAPPING_NAME}"`
   ${EndIf}
@@ -433,11 +542,19 @@ Section "Uninstall"
   ${If} ${IsNT}
   ${AndIf} $MachinePart = 0
     Call un.RunMachinePart
+    ${If} $FileAtRestart = 1
+      DetailPrint "$SYSDIR\${SAVER_FILE} is deleted when Windows starts again."
+    ${EndIf}
     Call un.RestoreEarlierChoice
-  ${ElseIf} ${IsNT}
-    Call un.RemoveMachineWide
   ${Else}
-    Call un.RestoreEarlierChoice
     Call un.RemoveMachineWide
+    !insertmacro RequireMachinePartDone "un." removed
+    ${If} ${IsNT}
+      ${If} $FileAtRestart = 1
+        SetErrorLevel ${ERROR_SUCCESS_REBOOT_REQUIRED}
+      ${EndIf}
+    ${Else}
+      Call un.RestoreEarlierChoice
+    ${EndIf}
   ${EndIf}
 SectionEnd

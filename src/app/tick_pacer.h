@@ -18,3 +18,15 @@ struct TickPacer {
 // 1 at the first call, then 0 until the next tick's time, then one per 20 ms that
 // has passed, at most MAX_CATCH_UP_STEPS.
 std::int32_t DueTicks(TickPacer* pacer, double nowMs);
+
+// One animation frame at `nowMs`: a step of the field for each tick due, the last
+// of them with the frame drawn (`stepAndDraw`), the others by `step` alone. The
+// number of ticks run.
+template <typename Step, typename StepAndDraw>
+std::int32_t RunDueTicks(TickPacer* pacer, double nowMs, Step step, StepAndDraw stepAndDraw) {
+    const std::int32_t due = DueTicks(pacer, nowMs);
+    if (due == 0) return 0;
+    for (std::int32_t k = 1; k < due; ++k) step();
+    stepAndDraw();
+    return due;
+}

@@ -75,11 +75,7 @@ bool HoldsEveryRow(const char* name) {
 
 // One step per 20 ms tick of real time; the frame shows the last of them.
 EM_BOOL OnAnimationFrame(double nowMs, void*) {
-    if (!running) return EM_TRUE;
-    const std::int32_t due = DueTicks(&pacer, nowMs);
-    if (due == 0) return EM_TRUE;
-    for (std::int32_t k = 1; k < due; ++k) bodyField.Step();
-    AdvanceFrame(&canvas);
+    if (running) RunDueTicks(&pacer, nowMs, [] { bodyField.Step(); }, [] { AdvanceFrame(&canvas); });
     return EM_TRUE;
 }
 

@@ -46,8 +46,17 @@ TEST(PageSettings, ValuesInRangeApplyAndBadOnesFallBackToTheDefault) {
     }
 }
 
+// The page's frame callback on a clock of its own: the steps and frames drawn.
+struct PacedFrames {
+    TickPacer pacer;
+    std::int32_t steps = 0, draws = 0;
+    std::int32_t At(double nowMs) {
+        return RunDueTicks(&pacer, nowMs, [&] { ++steps; }, [&] { ++steps, ++draws; });
+    }
+};
+
 TEST(TickPacer, OneStepPerTwentyMillisecondsAndOnlyAFewAfterALongGap) {
-    // Frames at these times (ms) and the steps each is due.
+    // Frames at these times (ms) and the steps each runs.
     struct Frame {
         double now;
         std::int32_t due;
@@ -58,13 +67,28 @@ TEST(TickPacer, OneStepPerTwentyMillisecondsAndOnlyAFewAfterALongGap) {
         {1079.9, 1}, {1080, 1},               // ticks fall due at 1040 + 20 k
         {1145, 3},                            // a late frame catches up 1100, 1120, 1140
         {1160, 1},
-        {61160, MAX_CATCH_UP_STEPS},          // after a minute hidden: a few, then on from now
+        {1259.9, 4}, {1260, 1},               // 3.995 ticks behind: all four caught up
+        {1360, 4}, {1379.9, 0}, {1380, 1},    // 4 behind exactly: four, then on from now
+        {61160, 4},                           // after a minute hidden: a few, then on from now
         {61170, 0}, {61180, 1},
         {500, 1},                             // a clock that went back starts again
         {519, 0}, {520, 1},
     };
-    TickPacer pacer;
-    for (const Frame& f : frames) EXPECT_EQ(DueTicks(&pacer, f.now), f.due) << f.now;
+    PacedFrames paced;
+    for (const Frame& f : frames) {
+        const std::int32_t steps = paced.steps, draws = paced.draws;
+        EXPECT_EQ(paced.At(f.now), f.due) << f.now;
+        EXPECT_EQ(paced.steps - steps, f.due) << f.now;
+        EXPECT_EQ(paced.draws - draws, f.due > 0 ? 1 : 0) << f.now;
+    }
+    // Ten seconds of frames at any rate: a step at 0 and one for every 20 ms after.
+    for (const double hz : {30.0, 60.0, 144.0}) {
+        PacedFrames at;
+        std::int32_t frameCount = 0;
+        for (std::int32_t k = 0; k * 1000 <= 10000 * hz; ++k, ++frameCount) at.At(k * 1000 / hz);
+        EXPECT_EQ(at.steps, 501) << hz;
+        EXPECT_EQ(at.draws, std::min(frameCount, 501)) << hz;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 # Runs pendral-trace (through EMULATOR when set) with the space-separated ARGS.
 # With GOLDEN: the exit status must be 0 and the output must equal GOLDEN byte
-# for byte (written to OUTPUT for inspection). With EXPECT_STATUS: the exit
+# for byte (written to OUTPUT for inspection); with SLOW_READER 3 it is read through
+# a pipe whose reader starts 2 s late. With EXPECT_STATUS: the exit
 # status must be that, stdout empty and stderr exactly one line.
 separate_arguments(arg_list UNIX_COMMAND "${ARGS}")
 set(command ${TOOL} ${arg_list})
@@ -9,7 +10,12 @@ if(EMULATOR)
 endif()
 
 if(DEFINED GOLDEN)
-  execute_process(COMMAND ${command} OUTPUT_FILE ${OUTPUT} RESULT_VARIABLE status)
+  if(SLOW_READER EQUAL 3)
+    execute_process(COMMAND ${command} COMMAND sh -c "sleep 2; cat" OUTPUT_FILE ${OUTPUT} RESULTS_VARIABLE statuses)
+    list(GET statuses 0 status)
+  else()
+    execute_process(COMMAND ${command} OUTPUT_FILE ${OUTPUT} RESULT_VARIABLE status)
+  endif()
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "pendral-trace ${ARGS}: exit status ${status}")
   endif()

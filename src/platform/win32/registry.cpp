@@ -23,14 +23,16 @@ bool ReadRegistryText(RegistryKey key, const char* name, char* buffer, std::uint
     if (buffer == nullptr || size == 0) return false;
     buffer[0] = '\0';
     DWORD type = 0;
-    DWORD length = size - 1;  // room for a terminator the stored value may lack
+    DWORD length = size;
     LONG status = RegQueryValueExA(reinterpret_cast<HKEY>(key), name, nullptr, &type,
                                    reinterpret_cast<BYTE*>(buffer), &length);
-    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
+    // A value stored without its terminator fits only with room left for one.
+    const bool fits = length < size || (length == size && buffer[size - 1] == '\0');
+    if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || !fits) {
         buffer[0] = '\0';
         return false;
     }
-    buffer[length] = '\0';
+    if (length < size) buffer[length] = '\0';
     return true;
 }
 

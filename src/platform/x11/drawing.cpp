@@ -37,16 +37,9 @@ std::uint32_t Channel(std::uint8_t value, unsigned long mask) {
     return static_cast<std::uint32_t>((static_cast<unsigned long>(scaled) << shift) & mask);
 }
 
-// The bits of the pixel that no colour channel uses (alpha on a depth-32 visual):
-// all set, so that the picture is opaque.
-std::uint32_t SpareBits(const WindowObject& s) {
-    const std::uint64_t all = s.depth >= 32 ? 0xFFFFFFFFull : (1ull << s.depth) - 1;
-    return static_cast<std::uint32_t>(all & ~(s.visual->red_mask | s.visual->green_mask | s.visual->blue_mask));
-}
-
 std::uint32_t PixelOf(const WindowObject& s, const PaletteEntry& e) {
     return Channel(e.red, s.visual->red_mask) | Channel(e.green, s.visual->green_mask) |
-           Channel(e.blue, s.visual->blue_mask) | SpareBits(s);
+           Channel(e.blue, s.visual->blue_mask) | x11::SpareBits(s.visual, s.depth);
 }
 
 // A pixel value as the image stores it: swapped when the image's byte order is
@@ -358,6 +351,11 @@ void FallBackToPlainImage(WindowObject* s) {
 
 namespace x11 {
 
+std::uint32_t SpareBits(const ::Visual* visual, int depth) {
+    const std::uint64_t all = depth >= 32 ? 0xFFFFFFFFull : (1ull << depth) - 1;
+    return static_cast<std::uint32_t>(all & ~(visual->red_mask | visual->green_mask | visual->blue_mask));
+}
+
 bool SupportedVisual(const ::Visual* visual, int depth) {
     return visual && visual->c_class == TrueColor && (depth == 16 || depth == 24 || depth == 32);
 }
@@ -379,7 +377,7 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
     s->width = width;
     s->height = height;
     s->format = nextFormat++;
-    s->blackPixel = SpareBits(*s);
+    s->blackPixel = SpareBits(s->visual, s->depth);
     s->pendingCount = 0;
     s->stagingUsed = 0;
     XSetForeground(s->display, s->gc, s->blackPixel);

@@ -28,8 +28,9 @@ void OpenFps(FpsOverlay* fps, WindowObject* s) {
         return;
     }
     XGCValues values{};
-    values.foreground = s->visual->red_mask | s->visual->green_mask | s->visual->blue_mask;
-    values.background = 0;
+    // White on black, opaque like every other pixel (an ARGB window's alpha set).
+    values.background = SpareBits(s->visual, s->depth);
+    values.foreground = s->visual->red_mask | s->visual->green_mask | s->visual->blue_mask | values.background;
     values.font = fps->font->fid;
     fps->gc = XCreateGC(s->display, s->xid, GCForeground | GCBackground | GCFont, &values);
     fps->shown = true;

@@ -48,12 +48,6 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) { stopRequested = 1; }
 
-std::uint64_t NowUs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<std::uint64_t>(now.tv_sec) * 1000000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000u;
-}
-
 // ---- X errors ----------------------------------------------------------------
 
 struct ErrorKind {
@@ -104,6 +98,9 @@ int OnXError(Display* d, XErrorEvent* e) {
     return 0;
 }
 
+using plat::x11::NowMicroseconds;
+using plat::x11::StartScene;
+using plat::x11::StopScene;
 using plat::x11::Run;
 
 ::Window MakeOwnWindow(Run* run) {
@@ -122,25 +119,6 @@ using plat::x11::Run;
     XMapWindow(d, w);
     run->ownWindow = true;
     return w;
-}
-
-// The scene on the window at this size. False, after one line on standard error,
-// when memory for it is lacking (the only reason a size cannot be drawn).
-bool SetUp(Run* run, std::int32_t width, std::int32_t height) {
-    if (!plat::x11::OpenSurface(&run->surface, width, height)) return false;
-    clientWidth = run->surface.width;
-    clientHeight = run->surface.height;
-    SetUpScene(&run->surface);
-    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0) {
-        std::fprintf(stderr, "pendral: out of memory for a field of %dx%d\n", clientWidth, clientHeight);
-        return false;
-    }
-    return true;
-}
-
-void TearDown(Run* run) {
-    ReleaseScene();
-    plat::x11::CloseSurface(&run->surface);
 }
 
 enum class Outcome { Continue, Stop };
@@ -179,7 +157,7 @@ Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::
 // window's end. A late tick is not caught up: the next one comes a delay after it.
 int EventLoop(Run* run) {
     Display* d = run->surface.display;
-    std::uint64_t nextTick = NowUs() + run->delayUs;
+    std::uint64_t nextTick = NowMicroseconds() + run->delayUs;
     // The connection is read only when poll says it has something: a tick that
     // finds nothing there costs no read. Events Xlib has already read (a round
     // trip reads them too) are handled either way.
@@ -195,10 +173,10 @@ int EventLoop(Run* run) {
         }
         readable = false;
         if (width != run->surface.width || height != run->surface.height) {
-            TearDown(run);
-            if (!SetUp(run, width, height)) return 1;
+            StopScene(run);
+            if (!StartScene(run, width, height)) return 1;
         }
-        const std::uint64_t now = NowUs();
+        const std::uint64_t now = NowMicroseconds();
         if (now >= nextTick) {
             AdvanceFrame(&run->surface);
             if (!run->surface.image) return 1;  // its drawing failed, and said why
@@ -272,6 +250,23 @@ bool TakeSharedMemoryFailure() {
     return failed;
 }
 
+bool StartScene(Run* run, std::int32_t width, std::int32_t height) {
+    if (!OpenSurface(&run->surface, width, height)) return false;
+    clientWidth = run->surface.width;
+    clientHeight = run->surface.height;
+    SetUpScene(&run->surface);
+    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0) {
+        std::fprintf(stderr, "pendral: out of memory for a field of %dx%d\n", clientWidth, clientHeight);
+        return false;
+    }
+    return true;
+}
+
+void StopScene(Run* run) {
+    ReleaseScene();
+    CloseSurface(&run->surface);
+}
+
 bool OpenRun(Run* run, const SaverOptions& options) {
     Display* d = XOpenDisplay(nullptr);
     if (!d) {
@@ -318,8 +313,8 @@ bool OpenRun(Run* run, const SaverOptions& options) {
 }
 
 int RunSaver(Run* run) {
-    const int status = SetUp(run, run->width, run->height) ? EventLoop(run) : 1;
-    TearDown(run);
+    const int status = StartScene(run, run->width, run->height) ? EventLoop(run) : 1;
+    StopScene(run);
     return status;
 }
 

@@ -36,6 +36,14 @@ void OpenFps(FpsOverlay* fps, WindowObject* surface);
 void DrawFps(FpsOverlay* fps, WindowObject* surface, std::uint64_t nowUs);
 void CloseFps(FpsOverlay* fps, ::Display* display);
 
+// The monotonic clock that paces the ticks and the frame rate, in microseconds (clock.cpp).
+std::uint64_t NowMicroseconds();
+
+// The scene on the run's window at this size. False, after one line on standard
+// error, when memory for it is lacking (the only reason a size cannot be drawn).
+bool StartScene(Run* run, std::int32_t width, std::int32_t height);
+void StopScene(Run* run);
+
 // SIGTERM and SIGINT end the run with status 0.
 void CatchStopSignals();
 

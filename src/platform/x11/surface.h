@@ -69,6 +69,10 @@ struct WindowObject {
 
 namespace x11 {
 
+// The bits of a pixel that no colour channel uses (alpha on a depth-32 visual).
+// Every pixel drawn has them all set, so that the picture is opaque.
+std::uint32_t SpareBits(const ::Visual* visual, int depth);
+
 // True for a visual this program can draw on: TrueColor of depth 16, 24 or 32.
 bool SupportedVisual(const ::Visual* visual, int depth);
 

@@ -147,6 +147,12 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
     RegSetValueExA(reinterpret_cast<HKEY>(key), "number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                    sizeof number);
     EXPECT_EQ(plat::WriteRegistryText(key, "long", std::string(80, '9').c_str()), 0u);
+    // The 64-byte buffer's edge: 63 characters and the terminator fill it exactly.
+    const std::string fills(63, '6'), over(64, '7'), bare(63, '7');
+    EXPECT_EQ(plat::WriteRegistryText(key, "fills", fills.c_str()), 0u);
+    EXPECT_EQ(plat::WriteRegistryText(key, "over", over.c_str()), 0u);
+    RegSetValueExA(reinterpret_cast<HKEY>(key), "bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 63);
+    RegSetValueExA(reinterpret_cast<HKEY>(key), "bare over", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 64);
 
     struct Case {
         const char* name;
@@ -154,7 +160,8 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
         const char* text;
     };
     for (const Case& c : {Case{"text", true, "-42"}, Case{"number", false, ""}, Case{"long", false, ""},
-                          Case{"missing", false, ""}}) {
+                          Case{"missing", false, ""}, Case{"fills", true, fills.c_str()}, Case{"over", false, ""},
+                          Case{"bare", true, bare.c_str()}, Case{"bare over", false, ""}}) {
         char buffer[64] = "junk";
         EXPECT_EQ(plat::ReadRegistryText(key, c.name, buffer, sizeof buffer), c.found) << c.name;
         EXPECT_STREQ(buffer, c.text) << c.name;
