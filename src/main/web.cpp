@@ -149,7 +149,7 @@ EMSCRIPTEN_KEEPALIVE int pendral_check_pictures() {
     return refused;
 }
 
-// The cost of the work behind one tick, for the benchmark in the README: the
+// The cost of the work behind one tick, for the benchmark in docs/browser.md: the
 // field's step alone, and a whole frame on the canvas. Both go on from the scene
 // as it is (the page runs them with 100 bodies).
 EMSCRIPTEN_KEEPALIVE double pendral_time_steps(int count) {

@@ -1,5 +1,5 @@
 // Serves a folder over HTTP on the loopback interface, for the browser build's
-// page (scripts/run --web, the browser tests and the README's pictures).
+// page (scripts/run --web, the browser tests and the pictures of the README and docs/).
 //
 //   node tools/web/serve.js DIR [PORT]     prints "http://127.0.0.1:PORT/" and serves
 //                                          until ended (PORT 0 or none: any free one)
