@@ -45,6 +45,28 @@ void SetUpOne(Scene& scene, plat::Window window, std::int32_t width, std::int32_
     }
 }
 
+// A rectangle in 64 bits, for work on screen rectangles of any size.
+struct Area {
+    std::int64_t left, top, right, bottom;
+    bool Empty() const { return right <= left || bottom <= top; }
+    std::int64_t Size() const { return Empty() ? 0 : (right - left) * (bottom - top); }
+};
+
+// The largest part of `a` that lies wholly left of, right of, above or below
+// `taken` (the first of equal ones): a rectangle that shares no pixel with it.
+// A rectangle inside `taken` has none; one beside it stays whole.
+Area OutsideOf(const Area& a, const plat::Rect& taken) {
+    if (a.right <= taken.left || taken.right <= a.left || a.bottom <= taken.top || taken.bottom <= a.top) return a;
+    const Area parts[] = {{a.left, a.top, std::min<std::int64_t>(a.right, taken.left), a.bottom},
+                          {std::max<std::int64_t>(a.left, taken.right), a.top, a.right, a.bottom},
+                          {a.left, a.top, a.right, std::min<std::int64_t>(a.bottom, taken.top)},
+                          {a.left, std::max<std::int64_t>(a.top, taken.bottom), a.right, a.bottom}};
+    Area best{0, 0, 0, 0};
+    for (const Area& part : parts)
+        if (part.Size() > best.Size()) best = part;
+    return best;
+}
+
 }  // namespace
 
 void SetUpScene(plat::Window window) {
@@ -73,15 +95,15 @@ std::int32_t FieldAreas(plat::Rect clientOnScreen, const plat::Rect* screens, st
     std::int32_t count = 0;
     for (std::int32_t k = 0; screens && k < screenCount && count < MAX_FIELDS; ++k) {
         // In 64 bits: rectangles far out cannot overflow the subtraction.
-        const std::int64_t left = std::max(screens[k].left, clientOnScreen.left);
-        const std::int64_t top = std::max(screens[k].top, clientOnScreen.top);
-        const std::int64_t right = std::min(screens[k].right, clientOnScreen.right);
-        const std::int64_t bottom = std::min(screens[k].bottom, clientOnScreen.bottom);
-        if (right <= left || bottom <= top) continue;
-        areas[count++] = {static_cast<std::int32_t>(left - clientOnScreen.left),
-                          static_cast<std::int32_t>(top - clientOnScreen.top),
-                          static_cast<std::int32_t>(right - clientOnScreen.left),
-                          static_cast<std::int32_t>(bottom - clientOnScreen.top)};
+        Area a{std::max<std::int64_t>(screens[k].left, clientOnScreen.left) - clientOnScreen.left,
+               std::max<std::int64_t>(screens[k].top, clientOnScreen.top) - clientOnScreen.top,
+               std::min<std::int64_t>(screens[k].right, clientOnScreen.right) - clientOnScreen.left,
+               std::min<std::int64_t>(screens[k].bottom, clientOnScreen.bottom) - clientOnScreen.top};
+        // No pixel belongs to two fields: what an earlier field shows is cut away.
+        for (std::int32_t e = 0; e < count && !a.Empty(); ++e) a = OutsideOf(a, areas[e]);
+        if (a.Empty()) continue;
+        areas[count++] = {static_cast<std::int32_t>(a.left), static_cast<std::int32_t>(a.top),
+                          static_cast<std::int32_t>(a.right), static_cast<std::int32_t>(a.bottom)};
     }
     return count;
 }

@@ -46,8 +46,11 @@ void SetUpScenes(plat::Window window, const plat::Rect* areas, std::int32_t area
 
 // The areas of a window that show fields: each screen rectangle's overlap with
 // the client area (both in screen coordinates, the client's left and top being
-// its origin), turned into client coordinates. Empty overlaps are left out;
-// at most MAX_FIELDS areas are written. Returns how many.
+// its origin), turned into client coordinates. No two areas share a pixel: a
+// screen that lies inside an earlier one (a mirror) is left out, and of one
+// that partly overlaps earlier ones only the largest rectangle beside them is
+// kept. Empty areas are left out; at most MAX_FIELDS areas are written.
+// Returns how many.
 std::int32_t FieldAreas(plat::Rect clientOnScreen, const plat::Rect* screens, std::int32_t screenCount,
                         plat::Rect* areas);
 

@@ -9,6 +9,8 @@
 
 std::uint16_t timerId = 0;
 bool animationPaused = false;
+plat::Rect fieldScreens[MAX_FIELDS];
+std::int32_t fieldScreenCount = 0;
 
 namespace {
 
@@ -23,16 +25,16 @@ void SetUpForScreens(plat::Window window) {
     plat::Rect client = plat::ClientRect(window);
     clientWidth = client.right;
     clientHeight = client.bottom;
-    plat::Rect screens[MAX_FIELDS];
-    const std::int32_t screenCount = hostState.previewMode ? 0 : plat::ScreenRects(screens, MAX_FIELDS);
-    if (screenCount <= 0) {
+    const std::int32_t screenCount = hostState.previewMode ? 0 : plat::ScreenRects(fieldScreens, MAX_FIELDS);
+    fieldScreenCount = screenCount > 0 ? screenCount : 0;
+    if (fieldScreenCount == 0) {
         SetUpScene(window);
         return;
     }
     const plat::Point origin = plat::ClientOrigin(window);
     const plat::Rect onScreen{origin.x, origin.y, origin.x + clientWidth, origin.y + clientHeight};
     plat::Rect areas[MAX_FIELDS];
-    SetUpScenes(window, areas, FieldAreas(onScreen, screens, screenCount, areas));
+    SetUpScenes(window, areas, FieldAreas(onScreen, fieldScreens, fieldScreenCount, areas));
 }
 
 void StartAnimation(plat::Window window) {
@@ -44,6 +46,8 @@ void StartAnimation(plat::Window window) {
 
 void StopAnimation(plat::Window window) {
     if (timerId != 0) plat::StopTimer(window, timerId);
+    timerId = 0;
+    ReleaseScene();
     plat::PostQuit(0);
 }
 

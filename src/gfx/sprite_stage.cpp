@@ -94,6 +94,15 @@ SpriteStage::SpriteStage() = default;
 SpriteStage::~SpriteStage() { Release(); }
 
 void SpriteStage::Release() {
+    // The system refuses to delete a palette or bitmap that a context holds:
+    // the window's context gets the system's palette back (it holds this stage's
+    // palette since the set-up or the last frame), and the memory context its
+    // first bitmap.
+    if (window && backBuffer.palette) {
+        plat::DeviceContext dc = plat::AcquireWindowDc(window);
+        plat::SelectDcPalette(dc, plat::DefaultPalette(), false);
+        plat::ReleaseWindowDc(window, dc);
+    }
     if (memoryDc && backBufferBitmap) plat::SelectDcBitmap(memoryDc, previousBitmap);
     if (backBufferBitmap) plat::DestroyBitmap(backBufferBitmap);
     if (memoryDc) plat::DeleteMemoryDc(memoryDc);
@@ -108,12 +117,13 @@ void SpriteStage::Release() {
     backBufferBitmap = nullptr;
     memoryDc = nullptr;
     previousBitmap = nullptr;
+    window = nullptr;
     spriteCount = patternCount = imageCount = 0;
     width = height = 0;
     placement = StagePlacement{};
 }
 
-void SpriteStage::Setup(plat::Window window, std::int32_t spriteTotal, std::int32_t patternTotal,
+void SpriteStage::Setup(plat::Window shownOn, std::int32_t spriteTotal, std::int32_t patternTotal,
                         std::int32_t imageTotal, std::int32_t bufferWidth, std::int32_t bufferHeight) {
     if (IsSetUp()) return;
     if (spriteTotal < 0) spriteTotal = 0;
@@ -132,6 +142,7 @@ void SpriteStage::Setup(plat::Window window, std::int32_t spriteTotal, std::int3
         return;
     }
 
+    window = shownOn;
     images = newImages;
     imageCount = imageTotal;
     for (std::int32_t i = 0; i < imageCount; ++i) {

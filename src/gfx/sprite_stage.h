@@ -111,6 +111,7 @@ private:
     plat::Bitmap backBufferBitmap = nullptr;
     plat::DeviceContext memoryDc = nullptr;
     plat::Bitmap previousBitmap = nullptr;
+    plat::Window window = nullptr;  // the window whose context the palette was selected into
     std::int32_t spriteCount = 0;
     std::int32_t patternCount = 0;
     std::int32_t imageCount = 0;

@@ -15,7 +15,7 @@ bool SameGuid(const plat::Guid& a, const plat::Guid& b) {
 }  // namespace
 
 const plat::Guid& DisplayPowerSetting(std::uint32_t version) {
-    return version >= 0x602 ? CONSOLE_DISPLAY_STATE_SETTING : MONITOR_POWER_ON_SETTING;
+    return version >= 0x602 ? SESSION_DISPLAY_STATUS_SETTING : MONITOR_POWER_ON_SETTING;
 }
 
 DisplayPower PowerSettingChange(const void* setting) {
@@ -28,15 +28,15 @@ DisplayPower PowerSettingChange(const void* setting) {
     if (length != sizeof(std::uint32_t)) return DisplayPower::unknown;
     std::uint32_t value = 0;
     std::memcpy(&value, bytes + DATA_OFFSET, sizeof value);
-    const bool console = SameGuid(id, CONSOLE_DISPLAY_STATE_SETTING);
-    if (!console && !SameGuid(id, MONITOR_POWER_ON_SETTING)) return DisplayPower::unknown;
+    const bool session = SameGuid(id, SESSION_DISPLAY_STATUS_SETTING);
+    if (!session && !SameGuid(id, MONITOR_POWER_ON_SETTING)) return DisplayPower::unknown;
     switch (value) {
         case 0:
             return DisplayPower::off;
         case 1:
             return DisplayPower::on;
         case 2:
-            return console ? DisplayPower::dimmed : DisplayPower::unknown;
+            return session ? DisplayPower::dimmed : DisplayPower::unknown;
         default:
             return DisplayPower::unknown;
     }

@@ -13,12 +13,14 @@ enum class DisplayPower { unknown, off, on, dimmed };
 // The monitor's power (0 off, 1 on): Vista and 7.
 inline constexpr plat::Guid MONITOR_POWER_ON_SETTING{
     0x02731015, 0x4510, 0x4526, {0x99, 0xE6, 0xE5, 0xA1, 0x7E, 0xBD, 0x1A, 0xEA}};
-// The console display's state (0 off, 1 on, 2 dimmed): Windows 8 and later.
-inline constexpr plat::Guid CONSOLE_DISPLAY_STATE_SETTING{
-    0x6FE69556, 0x704A, 0x47A0, {0x8F, 0x24, 0xC2, 0x8D, 0x93, 0x6F, 0xDA, 0x47}};
+// The state of the display of the saver's own session (0 off, 1 on, 2 dimmed):
+// Windows 8 and later. In a remote session that is the remote display, not the
+// host's physical one.
+inline constexpr plat::Guid SESSION_DISPLAY_STATUS_SETTING{
+    0x2B84C20E, 0xAD23, 0x4DDF, {0x93, 0xDB, 0x05, 0xFF, 0xBD, 0x7E, 0xFC, 0xA5}};
 
 // The setting to watch on a system of this version (major * 256 + minor):
-// the console display's state from 6.2 (Windows 8) on, the monitor's power before.
+// the session display's state from 6.2 (Windows 8) on, the monitor's power before.
 const plat::Guid& DisplayPowerSetting(std::uint32_t version);
 
 // What a power-setting change says of the display. `setting` is the record the

@@ -58,12 +58,22 @@ bool IsSwitchAwayCommand(plat::WordParam command) {
            command == msg::SYSCMD_SCREENSAVE;
 }
 
-// Whether the screens are no longer those the window was made to cover.
+bool SameRect(const plat::Rect& a, const plat::Rect& b) {
+    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+}
+
+// Whether the screens are no longer those the window was made to cover and its
+// fields were made for: the desktop, or any one screen within it.
 bool DesktopChanged() {
     const plat::Rect& was = hostState.coveredDesktop;
     if (was.right <= was.left || was.bottom <= was.top) return false;
-    const plat::Rect now = plat::DesktopRect();
-    return now.left != was.left || now.top != was.top || now.right != was.right || now.bottom != was.bottom;
+    if (!SameRect(plat::DesktopRect(), was)) return true;
+    plat::Rect now[MAX_FIELDS];
+    const std::int32_t count = plat::ScreenRects(now, MAX_FIELDS);
+    if ((count > 0 ? count : 0) != fieldScreenCount) return true;
+    for (std::int32_t k = 0; k < fieldScreenCount; ++k)
+        if (!SameRect(now[k], fieldScreens[k])) return true;
+    return false;
 }
 
 void CancelMoveClose(plat::Window window) {
@@ -87,8 +97,20 @@ void ConfirmMoveClose(plat::Window window) {
 
 // Nothing is drawn while the display is off; a dimmed display still shows the field.
 void FollowDisplayPower(plat::Window window, DisplayPower power) {
-    if (power == DisplayPower::off) PauseAnimation(window);
+    if (power == DisplayPower::off) {
+        if (!animationPaused) hostState.pausedCursorPos = plat::CursorPosition();
+        PauseAnimation(window);
+    }
     if (power == DisplayPower::on || power == DisplayPower::dimmed) ResumeAnimation(window);
+}
+
+// Input that leaves the saver running shows that the display is on again: most
+// systems say nothing when it wakes. A pointer message without a movement (the
+// system sends those when windows change) is no input.
+void WakeOnInput(plat::Window window, plat::Point cursor) {
+    if (!animationPaused) return;
+    if (cursor.x == hostState.pausedCursorPos.x && cursor.y == hostState.pausedCursorPos.y) return;
+    ResumeAnimation(window);
 }
 
 void WatchDisplayPower(plat::Window window) {
@@ -193,6 +215,7 @@ plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, p
     if (message == msg::CLOSE) {
         if (hostState.win95Family && ConfirmClose(window) == 0) {
             hostState.lastCursorPos = plat::CursorPosition();
+            if (animationPaused) ResumeAnimation(window);
             return 0;
         }
         return defaultHandling();
@@ -233,6 +256,8 @@ plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, p
                     // Without a timer the close cannot wait: it goes at once.
                     if (plat::StartTimer(window, MOVE_CLOSE_TIMER_ID, MOVE_SETTLE_MS) == 0) ConfirmMoveClose(window);
                 }
+            } else {
+                WakeOnInput(window, now);
             }
             return defaultHandling();
         }

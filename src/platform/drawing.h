@@ -37,6 +37,10 @@ std::uint32_t ReadSystemPalette(DeviceContext dc, std::uint32_t first, std::uint
 Palette CreateLogicalPalette(const PaletteEntry* entries, std::uint32_t count);
 void DestroyPalette(Palette palette);
 
+// The palette every device context starts with (the system's own), to select
+// back before a palette of ours that a context holds is destroyed.
+Palette DefaultPalette();
+
 // Selects `palette` into `dc` as a foreground palette (or forced into the background);
 // returns the palette selected there before.
 Palette SelectDcPalette(DeviceContext dc, Palette palette, bool forceBackground);

@@ -34,8 +34,10 @@ GdiState gdiState;
 // The screen of copies to windows; shownAt says which pixels a copy has reached.
 std::uint8_t shown[kShownHeight][kShownWidth];
 bool shownAt[kShownHeight][kShownWidth];
-DcSlot windowDc{true, false, nullptr, nullptr};
-DcSlot screenDc{true, false, nullptr, nullptr};
+PaletteSlot stockPalette{true, {}};
+plat::Palette const kStockPalette = reinterpret_cast<plat::Palette>(&stockPalette);
+DcSlot windowDc{true, false, nullptr, kStockPalette};
+DcSlot screenDc{true, false, nullptr, kStockPalette};
 BitmapSlot stockBitmap{true, nullptr, 1, 1, 4};
 DcSlot memoryDcs[kSlots];
 BitmapSlot bitmaps[kSlots];
@@ -56,8 +58,9 @@ void ResetGdi() {
     std::memset(shownAt, 0, sizeof shownAt);
     gdiState.windowDcsHeld = gdiState.screenDcsHeld = 0;
     gdiState.memoryDcsLive = gdiState.bitmapsLive = gdiState.palettesLive = 0;
-    windowDc = DcSlot{true, false, nullptr, nullptr};
-    screenDc = DcSlot{true, false, nullptr, nullptr};
+    gdiState.refusedDeletes = 0;
+    windowDc = DcSlot{true, false, nullptr, kStockPalette};
+    screenDc = DcSlot{true, false, nullptr, kStockPalette};
     for (DcSlot& s : memoryDcs) s = DcSlot{};
     for (BitmapSlot& s : bitmaps) s = BitmapSlot{};
     for (PaletteSlot& s : palettes) s.live = false;
@@ -70,6 +73,15 @@ void Note(const char* name, std::initializer_list<std::intptr_t> args) {
 }
 
 DcSlot* Dc(plat::DeviceContext dc) { return reinterpret_cast<DcSlot*>(dc); }
+
+// Whether a live context holds the palette or the bitmap: the system refuses to
+// delete such an object, and it stays.
+bool Held(const void* object) {
+    if (windowDc.palette == object || screenDc.palette == object) return true;
+    for (const DcSlot& s : memoryDcs)
+        if (s.live && (s.palette == object || s.bitmap == object)) return true;
+    return false;
+}
 
 std::int32_t Get32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
@@ -127,6 +139,10 @@ const plat::PaletteEntry* PaletteEntries(plat::Palette palette) {
     return nullptr;
 }
 
+plat::Palette StockPalette() { return kStockPalette; }
+
+int LiveObjects() { return gdiState.palettesLive + gdiState.bitmapsLive + gdiState.memoryDcsLive; }
+
 plat::DeviceContext WindowDc() { return reinterpret_cast<plat::DeviceContext>(&windowDc); }
 plat::DeviceContext ScreenDc() { return reinterpret_cast<plat::DeviceContext>(&screenDc); }
 
@@ -177,9 +193,16 @@ Palette CreateLogicalPalette(const PaletteEntry* entries, std::uint32_t count) {
     return nullptr;
 }
 
+Palette DefaultPalette() { return fake::kStockPalette; }
+
 void DestroyPalette(Palette palette) {
     fake::Note("DestroyPalette", {fake::Arg(palette)});
     auto* s = reinterpret_cast<fake::PaletteSlot*>(palette);
+    if (s == &fake::stockPalette) return;
+    if (s && s->live && fake::Held(s)) {
+        ++fake::gdiState.refusedDeletes;
+        return;
+    }
     if (s && s->live) {
         s->live = false;
         --fake::gdiState.palettesLive;
@@ -189,7 +212,7 @@ void DestroyPalette(Palette palette) {
 Palette SelectDcPalette(DeviceContext dc, Palette palette, bool forceBackground) {
     fake::Note("SelectDcPalette", {fake::Arg(dc), fake::Arg(palette), forceBackground ? 1 : 0});
     fake::DcSlot* slot = fake::Dc(dc);
-    if (!slot) return nullptr;
+    if (!slot || !palette) return nullptr;  // the system selects no null palette
     Palette previous = slot->palette;
     slot->palette = palette;
     return previous;
@@ -201,7 +224,7 @@ DeviceContext CreateMemoryDc(DeviceContext dc) {
     fake::Note("CreateMemoryDc", {fake::Arg(dc)});
     for (fake::DcSlot& s : fake::memoryDcs) {
         if (s.live) continue;
-        s = fake::DcSlot{true, true, &fake::stockBitmap, nullptr};
+        s = fake::DcSlot{true, true, &fake::stockBitmap, fake::kStockPalette};
         ++fake::gdiState.memoryDcsLive;
         return reinterpret_cast<DeviceContext>(&s);
     }
@@ -229,6 +252,10 @@ Bitmap SelectDcBitmap(DeviceContext dc, Bitmap bitmap) {
 void DestroyBitmap(Bitmap bitmap) {
     fake::Note("DestroyBitmap", {fake::Arg(bitmap)});
     auto* s = reinterpret_cast<fake::BitmapSlot*>(bitmap);
+    if (s && s->live && s != &fake::stockBitmap && fake::Held(s)) {
+        ++fake::gdiState.refusedDeletes;
+        return;
+    }
     if (s && s->live && s != &fake::stockBitmap) {
         s->live = false;
         --fake::gdiState.bitmapsLive;

@@ -1,7 +1,8 @@
 // Test double of drawing: a settable system palette, real pixel buffers for the
 // back buffer, memory contexts that know their selected bitmap (so a black fill
 // really clears the pixels), and a record of every copy to a window together
-// with the colour indices it put on the screen.
+// with the colour indices it put on the screen. Like the system, it refuses to
+// delete a palette or bitmap that a context still holds.
 #pragma once
 
 #include <cstddef>
@@ -45,6 +46,9 @@ struct GdiState {
     int memoryDcsLive = 0;   // created and not yet deleted
     int bitmapsLive = 0;
     int palettesLive = 0;
+    // Deletions of a palette or bitmap that a context still held: refused, as
+    // the system refuses them, and the object stays.
+    int refusedDeletes = 0;
 };
 
 GdiState& Gdi();
@@ -58,8 +62,11 @@ int ShownPixel(std::int32_t x, std::int32_t y);
 plat::Bitmap SelectedBitmap(plat::DeviceContext dc);
 // The bitmap every new memory context starts with.
 plat::Bitmap StockBitmap();
-// The palette selected into a context now.
+// The palette selected into a context now; every context starts with the stock one.
 plat::Palette SelectedPalette(plat::DeviceContext dc);
+plat::Palette StockPalette();
+// The palettes, bitmaps and memory contexts made and not yet deleted.
+int LiveObjects();
 // The entries a logical palette was made with (null for an unknown handle).
 const plat::PaletteEntry* PaletteEntries(plat::Palette palette);
 // The window context's handle (the same for every window) and the screen's.

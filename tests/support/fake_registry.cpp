@@ -74,7 +74,9 @@ std::uint32_t CreateUserKey(const char* path, RegistryKey* key) {
 
 std::uint32_t WriteRegistryText(RegistryKey key, const char* name, const char* text) {
     fake::Record("WriteRegistryText", {fake::Arg(key)});
-    if (registryState.writeError != 0) return registryState.writeError;
+    const int write = ++registryState.writes;
+    if (registryState.writeError != 0 && (registryState.failOnlyWrite == 0 || registryState.failOnlyWrite == write))
+        return registryState.writeError;
     fake::TextKeyOf(key)[name] = text;
     return 0;
 }

@@ -23,6 +23,8 @@ struct RegistryState {
     std::map<std::string, TextKey> textKeys;  // by path
     std::uint32_t createError = 0;            // CreateUserKey's error for a missing key, when not 0
     std::uint32_t writeError = 0;             // WriteRegistryText's error, when not 0
+    int failOnlyWrite = 0;                    // when not 0, only this write (from 1) fails
+    int writes = 0;                           // WriteRegistryText calls so far
 };
 
 RegistryState& Registry();

@@ -143,6 +143,14 @@ TEST(FieldAreas, AreTheScreensOverlapsWithTheClientInClientCoordinates) {
         {"screens the client does not reach, or empty", {0, 0, 100, 100},
          {{100, 0, 200, 100}, {50, 50, 50, 90}, {-2147483647 - 1, 0, 2147483647, 10}}, {{0, 0, 100, 10}}},
         {"none", {0, 0, 100, 100}, {}, {}},
+        // No pixel in two fields: a mirror, or a screen inside another, is left
+        // out; of an overlapping one the largest part beside the earlier ones stays.
+        {"a mirror and a screen inside another", {0, 0, 1000, 500},
+         {{0, 0, 500, 500}, {0, 0, 500, 500}, {100, 100, 200, 200}, {500, 0, 1000, 500}},
+         {{0, 0, 500, 500}, {500, 0, 1000, 500}}},
+        {"overlapping at a side and at a corner", {0, 0, 1500, 1400},
+         {{0, 0, 1000, 1000}, {800, 0, 1500, 700}, {900, 900, 1500, 1400}},
+         {{0, 0, 1000, 1000}, {1000, 0, 1500, 700}, {1000, 900, 1500, 1400}}},
     };
     for (const auto& row : rows) {
         std::vector<plat::Rect> areas(MAX_FIELDS);
@@ -154,8 +162,11 @@ TEST(FieldAreas, AreTheScreensOverlapsWithTheClientInClientCoordinates) {
                       std::vector<int>({row.areas[k].left, row.areas[k].top, row.areas[k].right, row.areas[k].bottom}))
                 << row.what << " " << k;
     }
-    std::vector<plat::Rect> many(MAX_FIELDS + 3, plat::Rect{0, 0, 10, 10}), areas(MAX_FIELDS);
-    EXPECT_EQ(FieldAreas({0, 0, 10, 10}, many.data(), static_cast<std::int32_t>(many.size()), areas.data()), MAX_FIELDS);
+    // Seventeen screens side by side: the first sixteen get a field.
+    std::vector<plat::Rect> many, areas(MAX_FIELDS);
+    for (int k = 0; k <= MAX_FIELDS; ++k) many.push_back({10 * k, 0, 10 * k + 10, 10});
+    EXPECT_EQ(FieldAreas({0, 0, 170, 10}, many.data(), static_cast<std::int32_t>(many.size()), areas.data()), MAX_FIELDS);
+    EXPECT_EQ(areas[MAX_FIELDS - 1].left, 150);
 }
 
 TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen) {
@@ -186,6 +197,13 @@ TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen)
     }
     EXPECT_GT(onScreen[0], 0u);
     EXPECT_GT(onScreen[1], 0u);
+    // Each field's sprites follow that field's bodies.
+    for (int k = 0; k < 2; ++k)
+        for (int i = 0; i < scenes[k].field.Count(); ++i) {
+            const Sprite& s = *scenes[k].stage.SpriteAt(i);
+            EXPECT_EQ(s.left + s.width / 2, scenes[k].field.PositionX(i)) << k << " " << i;
+            EXPECT_EQ(s.top + s.height / 2, scenes[k].field.PositionY(i)) << k << " " << i;
+        }
 
     // The screens change: one field over the one screen left, drawn afresh.
     fake::Windows().screens = {{-100, 0, 220, 200}};
@@ -202,6 +220,26 @@ TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen)
     EXPECT_EQ(sceneCount, 1);
     EXPECT_EQ(fake::CountCalls("ScreenRects"), 0u);
     ExpectFieldLikeReference(0);
+}
+
+// The system refuses to delete a palette or bitmap that a context holds, and so
+// does the double: every object comes back all the same.
+TEST_F(AnimationWindow, DisplayChangesAndClosingGiveBackEveryGdiObject) {
+    const int before = fake::LiveObjects();
+    fake::Windows().screens = {{0, 0, 160, 200}, {160, 0, 320, 200}};
+    Send(msg::CREATE);
+    Send(msg::TIMER, 1);
+    const int running = fake::LiveObjects();
+    EXPECT_EQ(running - before, 6);  // a palette, a pixel buffer and a memory context per field
+    for (int change = 0; change < 10; ++change) {
+        Send(msg::DISPLAYCHANGE);
+        Send(msg::TIMER, 1);
+    }
+    EXPECT_EQ(fake::LiveObjects(), running);
+    Send(msg::DESTROY);
+    EXPECT_EQ(fake::LiveObjects(), before);
+    EXPECT_EQ(fake::Gdi().refusedDeletes, 0);
+    EXPECT_EQ(fake::SelectedPalette(fake::WindowDc()), fake::StockPalette());
 }
 
 TEST_F(AnimationWindow, EachSpriteShowsItsBodysKindAndOnlySpritesZeroAndOneAreLarge) {

@@ -368,8 +368,11 @@ TEST_F(SpriteStageTest, DestructionReleasesInOrderAndOnlyWhatWasMade) {
     }
     std::vector<std::string> names;
     for (const fake::Call& c : fake::Calls()) names.push_back(c.name);
-    EXPECT_EQ(names, (std::vector<std::string>{"SelectDcBitmap", "DestroyBitmap", "DeleteMemoryDc", "DestroyPalette"}));
-    EXPECT_EQ(fake::Calls()[0].args[1], fake::Arg(fake::StockBitmap()));
+    // The window's context and the memory context first let go of what the stage put in them.
+    EXPECT_EQ(names, (std::vector<std::string>{"AcquireWindowDc", "SelectDcPalette", "ReleaseWindowDc",
+                                               "SelectDcBitmap", "DestroyBitmap", "DeleteMemoryDc", "DestroyPalette"}));
+    EXPECT_EQ(fake::Calls()[1].args[1], fake::Arg(fake::StockPalette()));
+    EXPECT_EQ(fake::Calls()[3].args[1], fake::Arg(fake::StockBitmap()));
     EXPECT_EQ(fake::Gdi().memoryDcsLive, 0);
     EXPECT_EQ(fake::Gdi().bitmapsLive, 0);
     EXPECT_EQ(fake::Gdi().palettesLive, 0);

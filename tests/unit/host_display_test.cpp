@@ -3,6 +3,7 @@
 // parent is gone.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -27,16 +28,16 @@ plat::MessageResult Send(std::uint32_t message, plat::WordParam wParam = 0, plat
 }
 
 TEST(DisplayPower, WhatEachSettingSaysAndWhichOneIsWatched) {
-    const plat::Guid& console = CONSOLE_DISPLAY_STATE_SETTING;
+    const plat::Guid& session = SESSION_DISPLAY_STATUS_SETTING;
     const plat::Guid& monitor = MONITOR_POWER_ON_SETTING;
     const plat::Guid other{0x5D3E9A59, 0xE9D5, 0x4B00, {0xA6, 0xBD, 0xFF, 0x34, 0xFF, 0x51, 0x65, 0x48}};
     const struct {
         SettingRecord record;
         DisplayPower expected;
     } rows[] = {
-        {{console, 4, 0}, DisplayPower::off},     {{console, 4, 1}, DisplayPower::on},
-        {{console, 4, 2}, DisplayPower::dimmed},  {{console, 4, 3}, DisplayPower::unknown},
-        {{console, 1, 0}, DisplayPower::unknown}, {{monitor, 4, 0}, DisplayPower::off},
+        {{session, 4, 0}, DisplayPower::off},     {{session, 4, 1}, DisplayPower::on},
+        {{session, 4, 2}, DisplayPower::dimmed},  {{session, 4, 3}, DisplayPower::unknown},
+        {{session, 1, 0}, DisplayPower::unknown}, {{monitor, 4, 0}, DisplayPower::off},
         {{monitor, 4, 1}, DisplayPower::on},      {{monitor, 4, 2}, DisplayPower::unknown},
         {{other, 4, 0}, DisplayPower::unknown},
     };
@@ -46,7 +47,7 @@ TEST(DisplayPower, WhatEachSettingSaysAndWhichOneIsWatched) {
     EXPECT_EQ(MonitorPowerCommand(1), DisplayPower::off);  // low power; 2 (off) and -1 (on) below
     EXPECT_EQ(MonitorPowerCommand(0), DisplayPower::unknown);
     EXPECT_EQ(&DisplayPowerSetting(0x601), &monitor);  // Windows 7
-    EXPECT_EQ(&DisplayPowerSetting(0x602), &console);  // Windows 8
+    EXPECT_EQ(&DisplayPowerSetting(0x602), &session);  // Windows 8
 }
 
 TEST(DisplayPower, TheAnimationStopsWhileTheDisplayIsOffAndDrawsAgainWhenItIsOnOrDimmed) {
@@ -54,10 +55,10 @@ TEST(DisplayPower, TheAnimationStopsWhileTheDisplayIsOffAndDrawsAgainWhenItIsOnO
     animationPaused = false;
     fake::System().version = 0xA00;
     Send(msg::CREATE);
-    EXPECT_EQ(fake::Windows().watchedSetting, &CONSOLE_DISPLAY_STATE_SETTING);
+    EXPECT_EQ(fake::Windows().watchedSetting, &SESSION_DISPLAY_STATUS_SETTING);
     timerId = 1;  // the animation's timer runs
 
-    const plat::Guid& console = CONSOLE_DISPLAY_STATE_SETTING;
+    const plat::Guid& session = SESSION_DISPLAY_STATUS_SETTING;
     const std::uint32_t power = msg::POWERBROADCAST, command = msg::SYSCOMMAND;
     const struct {
         std::uint32_t message;
@@ -66,10 +67,10 @@ TEST(DisplayPower, TheAnimationStopsWhileTheDisplayIsOffAndDrawsAgainWhenItIsOnO
         plat::MessageResult result;
         std::size_t stops, starts, repaints;  // the animation timer's, from the start
     } steps[] = {
-        {power, {console, 4, 1}, 0, 1, 0, 0, 0},  // the state sent at registration
-        {power, {console, 4, 0}, 0, 1, 1, 0, 0},
+        {power, {session, 4, 1}, 0, 1, 0, 0, 0},  // the state sent at registration
+        {power, {session, 4, 0}, 0, 1, 1, 0, 0},
         {power, {MONITOR_POWER_ON_SETTING, 4, 0}, 0, 1, 1, 0, 0},
-        {power, {console, 4, 2}, 0, 1, 1, 1, 1},
+        {power, {session, 4, 2}, 0, 1, 1, 1, 1},
         {command, {}, 2, 0xDEF, 2, 1, 1},
         {command, {}, -1, 0xDEF, 2, 2, 2},
     };
@@ -83,6 +84,16 @@ TEST(DisplayPower, TheAnimationStopsWhileTheDisplayIsOffAndDrawsAgainWhenItIsOnO
         EXPECT_EQ(fake::CountCalls("StartTimer"), step.starts) << step.stops << step.starts;
         EXPECT_EQ(fake::CountCalls("RepaintWindow"), step.repaints) << step.stops << step.starts;
     }
+    // Most systems say nothing when the display wakes: a movement too small to
+    // close the saver says it, a pointer message without a movement does not.
+    Send(command, msg::SYSCMD_MONITORPOWER, 2);
+    Send(msg::MOUSEMOVE);
+    EXPECT_EQ(fake::CountCalls("StartTimer"), 2u);
+    fake::Windows().cursor.x += 2;
+    Send(msg::MOUSEMOVE);
+    EXPECT_EQ(fake::CountCalls("StartTimer"), 3u);
+    EXPECT_FALSE(animationPaused);
+    EXPECT_EQ(Posted(msg::CLOSE), 0u);
     EXPECT_EQ(Send(power, 0x000A, 0), 0xDEF);  // another power event is the system's
     Send(msg::DESTROY);
     ASSERT_EQ(fake::CountCalls("StopWatchingPowerSetting"), 1u);
@@ -121,6 +132,21 @@ TEST(DisplayChange, IsCoveredAndThePointerItMovedClosesNothing) {
     CheckSaverWindow();
     CheckSaverWindow();
     EXPECT_EQ(fake::CountCalls("PlaceWindow"), 2u);
+
+    // So is a screen that changes within the same desktop, for the check and
+    // for a movement's close alike.
+    fake::Windows().screens = {{0, 0, 1280, 1080}, {1280, 28, 1920, 1080}};
+    std::copy(fake::Windows().screens.begin(), fake::Windows().screens.end(), fieldScreens);
+    fieldScreenCount = 2;
+    CheckSaverWindow();
+    EXPECT_EQ(fake::CountCalls("PlaceWindow"), 2u);
+    fake::Windows().cursor = {900, 500};
+    Send(msg::MOUSEMOVE);
+    fake::Windows().screens[1] = {1280, 156, 1920, 1080};
+    Send(msg::TIMER, MOVE_CLOSE_TIMER_ID);
+    EXPECT_EQ(Posted(msg::CLOSE), 1u);
+    CheckSaverWindow();
+    EXPECT_EQ(fake::CountCalls("PlaceWindow"), 3u);
 
     // A preview keeps its parent's size.
     ResetHost();

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/animation_window.h"
 #include "fake.h"
 #include "fake_clock.h"
 #include "fake_library.h"
@@ -34,6 +35,8 @@ inline plat::MessageResult AnimationStandIn(plat::Window window, std::uint32_t m
 inline void ResetHost() {
     fake::Reset();
     hostState = HostState{};
+    fieldScreenCount = 0;
+    animationPaused = false;
     saverPassOn = AnimationStandIn;
     fake::Windows().sendTarget = SaverWindowProc;
     fake::Windows().defaultResult = 0xDEF;

@@ -197,13 +197,16 @@ TEST_F(Settings, PerUserKeyIsReadFirstAndTakesOverWhenTheFileIsRefused) {
 
 TEST_F(Settings, SaveReportsTheErrorWhenNothingCouldBeStored) {
     struct Case {
-        std::uint32_t createError, writeError, expected;
+        std::uint32_t createError, writeError;
+        int failOnlyWrite;
+        std::uint32_t expected;
     };
-    for (const Case& c : {Case{1021, 0, 1021}, Case{0, 5, 5}}) {
+    for (const Case& c : {Case{1021, 0, 0, 1021}, Case{0, 5, 0, 5}, Case{0, 5, 1, 5}}) {
         fake::Reset();
         fake::SetProfileWritesFail(5);
         fake::Registry().createError = c.createError;
         fake::Registry().writeError = c.writeError;
+        fake::Registry().failOnlyWrite = c.failOnlyWrite;
         saverSettings = SaverSettings{1, 51, 110, 5, 0, 0};
         EXPECT_EQ(SaveSettings(), c.expected);
         EXPECT_EQ(fake::Registry().openKeys, 0);

@@ -9,6 +9,9 @@
 
 namespace plat {
 
+// A context here starts with no palette at all.
+Palette DefaultPalette() { return nullptr; }
+
 Palette SelectDcPalette(DeviceContext dc, Palette palette, bool) {
     Palette previous = dc->selectedPalette;
     dc->selectedPalette = palette;

@@ -49,6 +49,8 @@ Palette CreateLogicalPalette(const PaletteEntry* entries, std::uint32_t count) {
 
 void DestroyPalette(Palette palette) { DeleteObject(reinterpret_cast<HPALETTE>(palette)); }
 
+Palette DefaultPalette() { return reinterpret_cast<Palette>(GetStockObject(DEFAULT_PALETTE)); }
+
 Palette SelectDcPalette(DeviceContext dc, Palette palette, bool forceBackground) {
     return reinterpret_cast<Palette>(
         SelectPalette(ToHdc(dc), reinterpret_cast<HPALETTE>(palette), forceBackground ? TRUE : FALSE));

@@ -55,8 +55,11 @@ struct MonitorList {
     std::int32_t count;
 };
 
+// Collects monitors until the list is full; stopping early makes the system's
+// enumeration return FALSE, which is no failure.
 BOOL CALLBACK AddMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM data) {
     auto* list = reinterpret_cast<MonitorList*>(data);
+    if (list->count >= list->max) return FALSE;
     MONITORINFO info{};
     info.cbSize = sizeof info;
     if (list->info(monitor, &info)) {
@@ -151,7 +154,8 @@ std::int32_t ScreenRects(Rect* rects, std::int32_t max) {
     const auto info = User32<MonitorInfoFunction>("GetMonitorInfoA");
     if (!enumerate || !info || !rects || max <= 0) return 0;
     MonitorList list{info, rects, max, 0};
-    if (!enumerate(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&list))) return 0;
+    // Whatever it returns: FALSE also when the callback stopped at the limit.
+    enumerate(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&list));
     return list.count;
 }
 

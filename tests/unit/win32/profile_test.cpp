@@ -153,6 +153,11 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
     EXPECT_EQ(plat::WriteRegistryText(key, "over", over.c_str()), 0u);
     RegSetValueExA(reinterpret_cast<HKEY>(key), "bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 63);
     RegSetValueExA(reinterpret_cast<HKEY>(key), "bare over", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 64);
+    RegSetValueExA(reinterpret_cast<HKEY>(key), "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("12"), 3);
+    // Written text is stored with its terminator, as other readers expect.
+    DWORD stored = 0;
+    EXPECT_EQ(RegQueryValueExA(reinterpret_cast<HKEY>(key), "text", nullptr, nullptr, nullptr, &stored), ERROR_SUCCESS);
+    EXPECT_EQ(stored, 4u);
 
     struct Case {
         const char* name;
@@ -161,7 +166,8 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
     };
     for (const Case& c : {Case{"text", true, "-42"}, Case{"number", false, ""}, Case{"long", false, ""},
                           Case{"missing", false, ""}, Case{"fills", true, fills.c_str()}, Case{"over", false, ""},
-                          Case{"bare", true, bare.c_str()}, Case{"bare over", false, ""}}) {
+                          Case{"bare", true, bare.c_str()}, Case{"bare over", false, ""},
+                          Case{"expand", true, "12"}}) {
         char buffer[64] = "junk";
         EXPECT_EQ(plat::ReadRegistryText(key, c.name, buffer, sizeof buffer), c.found) << c.name;
         EXPECT_STREQ(buffer, c.text) << c.name;
