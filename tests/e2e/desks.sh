@@ -2,7 +2,7 @@
 # Runs the end-to-end group Desks.* on a desk of two monitors of different sizes
 # at an offset (scripts/env.sh's dummy X server; Xvfb has one screen), in a Wine
 # prefix of its own without Wine's virtual desktop, so that Wine sees both. A
-# third monitor is added while a case runs, when that case asks for it.
+# case may change the monitors while it runs (xrandr, at the case's request).
 #   desks.sh <wine> <pendral_e2e.exe> <pendral.scr> <prefix root>
 # The prefix is a copy of <prefix root>/nt. The server, the prefix's Wine and the
 # helper are stopped at the end, whatever the result.
@@ -26,13 +26,16 @@ export WINEPREFIX="$root/desks"
 # The change takes effect with a new Wine server: the desktop of the old one has one screen.
 wineserver -k; wineserver -w
 
-request="$WINEPREFIX/drive_c/pendral-e2e/add-monitor"
-(for _ in $(seq 1 1200); do
+# A case asks for a change of the monitors by writing xrandr's arguments, one
+# command a line, to this file; it is removed once they have run.
+request="$WINEPREFIX/drive_c/pendral-e2e/xrandr"
+(for _ in $(seq 1 3000); do
    if [ -e "$request" ]; then
+     while read -r args; do
+       [ -n "$args" ] && xrandr $args
+     done <"$request"
+     xrandr --listmonitors >/dev/null
      rm -f "$request"
-     xrandr --addmode DUMMY2 640x480 && xrandr --output DUMMY2 --mode 640x480 --pos 0x768 &&
-       xrandr --listmonitors >/dev/null
-     break
    fi
    sleep 0.1
  done) &

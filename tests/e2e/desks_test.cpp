@@ -1,8 +1,8 @@
 // The full-screen saver on a desk of two monitors of different sizes at an
 // offset (tests/e2e/desks.sh makes such a display): a field on each monitor and
-// nothing where no monitor shows, no drawing while the display is off, a change
-// of the display that it follows without closing, and a monitor added while it
-// runs.
+// nothing where no monitor shows, no drawing while the display is off and
+// drawing again on a small movement, changes of the display and the monitors
+// that it follows without closing, up to sixteen monitors.
 #include <cstdio>
 
 #include "cases.h"
@@ -30,6 +30,14 @@ protected:
         std::vector<RECT> list;
         EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&list));
         return list;
+    }
+    // Has the X server change its monitors (desks.sh runs the xrandr commands,
+    // one a line) and waits until Wine lists `count` of them.
+    static bool Xrandr(const std::string& commands, size_t count) {
+        const std::string request = WorkDir() + "\\xrandr";
+        return WriteWholeFile(request, commands) &&
+               WaitFor([&] { return GetFileAttributesA(request.c_str()) == INVALID_FILE_ATTRIBUTES; }, 15000) &&
+               WaitFor([&] { return Monitors().size() == count; }, 10000);
     }
     static RECT VirtualScreen() {
         const int x = GetSystemMetrics(SM_XVIRTUALSCREEN), y = GetSystemMetrics(SM_YVIRTUALSCREEN);
@@ -90,7 +98,7 @@ protected:
     DEVMODEA primaryMode_{};
 };
 
-TEST_F(Desks, NothingIsDrawnWhileTheDisplayIsOffAndItMovesAgainWhenOn) {
+TEST_F(Desks, NothingIsDrawnWhileTheDisplayIsOffAndItMovesAgainWhenOnOrMoved) {
     Saver saver;
     HWND window = nullptr;
     ASSERT_TRUE(StartFullScreen(saver, "/s", "", &window));
@@ -106,7 +114,7 @@ TEST_F(Desks, NothingIsDrawnWhileTheDisplayIsOffAndItMovesAgainWhenOn) {
     const unsigned long long drawing = CpuTicks() - drawingFrom;
 
     command(2);
-    const Shot dark = Capture(all);
+    Shot dark = Capture(all);
     const unsigned long long offFrom = CpuTicks();
     Pump(1500);
     const unsigned long long off = CpuTicks() - offFrom;
@@ -116,9 +124,19 @@ TEST_F(Desks, NothingIsDrawnWhileTheDisplayIsOffAndItMovesAgainWhenOn) {
     EXPECT_LE(off, 2u) << off << " off, " << drawing << " on";
     EXPECT_TRUE(saver.Running());
 
+    // Before Vista nothing tells that the display is back: a movement too small
+    // to close the saver does.
+    const POINT at = CursorPos();
+    MoveCursorTo(at.x + 2, at.y);
+    // The same rectangle as the dark shot: shots of different sizes always differ.
+    const auto moves = [&] { return WaitFor([&] { return CountDifferent(dark, Capture(all)) > 100; }, 3000); };
+    EXPECT_TRUE(moves()) << "nothing moves after a small movement";
+    EXPECT_TRUE(saver.Running());
+
+    command(2);
+    dark = Capture(all);
     command(-1);
-    EXPECT_TRUE(SomeFrame([&](const Shot& s) { return CountDifferent(dark, s) > 100; }, 3000))
-        << "nothing moves once the display is on";
+    EXPECT_TRUE(moves()) << "nothing moves once the display is on";
 
     command(1);  // low power is off too; input still closes the saver
     KeyPress(VK_SPACE);
@@ -126,9 +144,9 @@ TEST_F(Desks, NothingIsDrawnWhileTheDisplayIsOffAndItMovesAgainWhenOn) {
 }
 
 // A field on every monitor and nothing lit where none shows: as it starts, after
-// a change of the display (which moves the pointer: no close), and with a monitor
-// added while it runs (last, since that monitor stays; desks.sh adds it when the
-// file appears).
+// a change of the display (which moves the pointer: no close), and after changes
+// of the monitors while it runs: one that shrinks while the virtual screen stays,
+// one added, sixteen in a grid with gaps (the last rows, since their monitors stay).
 TEST_F(Desks, EveryMonitorShowsAFieldOfItsOwnAndNothingLiesWhereNoneShows) {
     const struct {
         const char* what;
@@ -143,10 +161,23 @@ TEST_F(Desks, EveryMonitorShowsAFieldOfItsOwnAndNothingLiesWhereNoneShows) {
              smaller.dmFields = DM_PELSWIDTH | DM_PELSHEIGHT;
              return ChangeDisplaySettingsA(&smaller, 0) == DISP_CHANGE_SUCCESSFUL;
          }},
+        {"with a monitor shrinking within the same virtual screen",
+         [](const DEVMODEA&) {
+             return Xrandr("--addmode DUMMY1 640x480\n--output DUMMY1 --mode 640x480 --pos 1184x420\n", 2);
+         }},
         {"with a monitor added",
          [](const DEVMODEA&) {
-             return WriteWholeFile(WorkDir() + "\\add-monitor", "") &&
-                    WaitFor([] { return Monitors().size() == 3; }, 10000);
+             return Xrandr("--output DUMMY1 --mode 800x600 --pos 1024x300\n--addmode DUMMY2 640x480\n"
+                           "--output DUMMY2 --mode 640x480 --pos 0x768\n", 3);
+         }},
+        {"on sixteen monitors with gaps between them",
+         [](const DEVMODEA&) {
+             std::string commands;
+             for (int n = 0; n < 16; ++n)
+                 commands += "--addmode DUMMY" + std::to_string(n) + " 640x480\n--output DUMMY" + std::to_string(n) +
+                             " --mode 640x480 --pos " + std::to_string(n % 4 * 740) + "x" +
+                             std::to_string(n / 4 * 580) + "\n";
+             return Xrandr(commands, 16);
          }},
     };
     for (const auto& row : rows) {
