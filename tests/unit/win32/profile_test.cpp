@@ -154,7 +154,9 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
     RegSetValueExA(reinterpret_cast<HKEY>(key), "bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 63);
     RegSetValueExA(reinterpret_cast<HKEY>(key), "bare over", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 64);
     RegSetValueExA(reinterpret_cast<HKEY>(key), "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("12"), 3);
-    // Written text is stored with its terminator, as other readers expect.
+    // Written text is stored with its terminator, as other readers expect. (NT
+    // and Wine count a terminator that follows the given length themselves; the
+    // Windows 95 family's registry does not.)
     DWORD stored = 0;
     EXPECT_EQ(RegQueryValueExA(reinterpret_cast<HKEY>(key), "text", nullptr, nullptr, nullptr, &stored), ERROR_SUCCESS);
     EXPECT_EQ(stored, 4u);
