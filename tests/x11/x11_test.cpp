@@ -30,7 +30,7 @@
 
 #include "app/animation.h"
 #include "app/saver_options.h"
-#include "platform/x11/saver.h"
+#include "hack/run.h"
 
 extern char** environ;
 
@@ -653,10 +653,10 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
         Display* other = server.Connection();
         ASSERT_NE(other, nullptr);
         setenv("DISPLAY", ((c.overTcp ? "127.0.0.1" : "") + std::string(server.Name())).c_str(), 1);
-        plat::x11::Run run;
-        ASSERT_TRUE(plat::x11::OpenRun(&run, Options({"-root", "-count", "100", "-red", "-blue"})));
+        hack::Run run;
+        ASSERT_TRUE(hack::OpenRun(&run, Options({"-root", "-count", "100", "-red", "-blue"})));
         run.surface.shmAllowed = c.shmAllowed;
-        ASSERT_TRUE(plat::x11::StartScene(&run, run.width, run.height));
+        ASSERT_TRUE(hack::StartScene(&run, run.width, run.height));
         testing::internal::CaptureStderr();
         XGrabServer(other);
         XSync(other, False);
@@ -676,16 +676,16 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
         EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
         EXPECT_EQ(run.surface.usingShm, c.shmAllowed && !c.overTcp);
         EXPECT_EQ(DifferencesFromBackBuffer(other), 0);
-        plat::x11::StopScene(&run);
-        plat::x11::CloseRun(&run);
+        hack::StopScene(&run);
+        hack::CloseRun(&run);
     }
     setenv("DISPLAY", display.c_str(), 1);
 }
 
 // An unexpected X error is printed once per kind (its error and its request).
 TEST_F(OnDisplay, AnUnexpectedXErrorIsPrintedOncePerKind) {
-    plat::x11::Run run;
-    ASSERT_TRUE(plat::x11::OpenRun(&run, Options({"-root"})));
+    hack::Run run;
+    ASSERT_TRUE(hack::OpenRun(&run, Options({"-root"})));
     Display* d = run.surface.display;
     const Window none = 0x3fffffff;
     testing::internal::CaptureStderr();
@@ -694,7 +694,7 @@ TEST_F(OnDisplay, AnUnexpectedXErrorIsPrintedOncePerKind) {
     XMapWindow(d, none);
     XSync(d, False);
     const std::string printed = testing::internal::GetCapturedStderr();
-    plat::x11::CloseRun(&run);
+    hack::CloseRun(&run);
     EXPECT_TRUE(std::regex_match(printed, std::regex("pendral: X error BadDrawable.* in X_PolyFillRectangle .*\n"
                                                      "pendral: X error BadWindow.* in X_MapWindow .*\n")))
         << printed;
@@ -706,8 +706,8 @@ TEST_F(OnDisplay, AnUnexpectedXErrorIsPrintedOncePerKind) {
 TEST_F(OnDisplay, DelaySetsTheFrameRateThatFpsShows) {
     for (const auto& [delay, shown] : {std::pair{"10000", "FPS: 100.0   "}, std::pair{"25000", "FPS: 40.0   "}}) {
         const Window w = MakeWindow(200, 150);
-        plat::x11::Run run;
-        ASSERT_TRUE(plat::x11::OpenRun(&run, Options({"-window-id", Hex(w), "-delay", delay, "-fps", "-count", "5"})));
+        hack::Run run;
+        ASSERT_TRUE(hack::OpenRun(&run, Options({"-window-id", Hex(w), "-delay", delay, "-fps", "-count", "5"})));
         // The window goes away after 1.2 s of the clock: the run ends as it would
         // when XScreenSaver takes its window away.
         drivenUs = 0;
@@ -716,10 +716,10 @@ TEST_F(OnDisplay, DelaySetsTheFrameRateThatFpsShows) {
             XDestroyWindow(d_, w);
             XSync(d_, False);
         };
-        EXPECT_EQ(plat::x11::RunSaver(&run), 0);
+        EXPECT_EQ(hack::RunSaver(&run), 0);
         atReading = {};
         EXPECT_STREQ(run.fps.lines[0], shown);
-        plat::x11::CloseRun(&run);
+        hack::CloseRun(&run);
     }
 }
 

@@ -1,4 +1,4 @@
-// The X11 saver's run: the display, the window it draws on and the event loop
+// The Linux saver's run: the display, the window it draws on and the event loop
 // that ticks the animation. The program's top (src/main/x11.cpp) calls these.
 #pragma once
 
@@ -7,7 +7,9 @@
 #include "app/saver_options.h"
 #include "platform/x11/surface.h"
 
-namespace plat::x11 {
+namespace hack {
+
+using plat::WindowObject;
 
 // XScreenSaver's frame-rate display: frames per second and the share of one
 // core the program used, in the window's lower left corner.
@@ -36,9 +38,6 @@ void OpenFps(FpsOverlay* fps, WindowObject* surface);
 void DrawFps(FpsOverlay* fps, WindowObject* surface, std::uint64_t nowUs);
 void CloseFps(FpsOverlay* fps, ::Display* display);
 
-// The monotonic clock that paces the ticks and the frame rate, in microseconds (clock.cpp).
-std::uint64_t NowMicroseconds();
-
 // The scene on the run's window at this size. False, after one line on standard
 // error, when memory for it is lacking (the only reason a size cannot be drawn).
 bool StartScene(Run* run, std::int32_t width, std::int32_t height);
@@ -59,4 +58,4 @@ int RunSaver(Run* run);
 // Destroys the window of its own, if any, and closes the display.
 void CloseRun(Run* run);
 
-}  // namespace plat::x11
+}  // namespace hack
