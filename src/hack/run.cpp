@@ -23,6 +23,7 @@
 #include <X11/keysym.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -63,11 +64,18 @@ using hack::StopScene;
 
 enum class Outcome { Continue, Stop };
 
-Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::int32_t* newHeight) {
+// Notes a new size in *newWidth and *newHeight, and in *moved that the window
+// may have moved over the monitors or they may have changed.
+Outcome HandleEvent(Run* run, XEvent& event, std::int32_t* newWidth, std::int32_t* newHeight, bool* moved) {
+    if (plat::x11::MonitorsChanged(&event)) {
+        *moved = true;
+        return Outcome::Continue;
+    }
     switch (event.type) {
         case ConfigureNotify:
             *newWidth = event.xconfigure.width;
             *newHeight = event.xconfigure.height;
+            *moved = true;
             break;
         case Expose:
             plat::x11::RepaintSurface(&run->surface, event.xexpose.x, event.xexpose.y, event.xexpose.width,
@@ -93,6 +101,32 @@ Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::
     return Outcome::Continue;
 }
 
+// The parts of the window that show a field each, in window coordinates: one
+// per monitor when the window spans two or more; none (one field over the whole
+// window) when it spans one, or the display names no monitors.
+std::int32_t MonitorAreas(const Run& run, std::int32_t width, std::int32_t height, plat::Rect* areas) {
+    constexpr std::int32_t MAX_MONITORS = 64;
+    plat::Rect monitors[MAX_MONITORS];
+    Display* d = run.surface.display;
+    const std::int32_t listed = plat::x11::ListMonitors(d, monitors, MAX_MONITORS);
+    if (listed < 2) return 0;
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(d, run.surface.xid, DefaultRootWindow(d), 0, 0, &x, &y, &child)) return 0;
+    const std::int32_t count = FieldAreas({x, y, x + width, y + height}, monitors, listed, areas);
+    return count >= 2 ? count : 0;
+}
+
+// Whether the window's fields would now lie elsewhere than where its scene has them.
+bool FieldsMoved(const Run& run) {
+    plat::Rect areas[MAX_FIELDS];
+    const std::int32_t count = MonitorAreas(run, run.surface.width, run.surface.height, areas);
+    const auto same = [](const plat::Rect& a, const plat::Rect& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    return count != run.areaCount || !std::equal(areas, areas + count, run.areas, same);
+}
+
 // Ticks every run->delayUs until a signal, a key, the close button or the
 // window's end. A late tick is not caught up: the next one comes a delay after it.
 int EventLoop(Run* run) {
@@ -105,14 +139,15 @@ int EventLoop(Run* run) {
     bool unsent = true;  // requests wait in Xlib's buffer (a frame sends its own)
     while (!stopRequested) {
         std::int32_t width = run->surface.width, height = run->surface.height;
+        bool moved = false;
         while (XEventsQueued(d, readable ? QueuedAfterReading : QueuedAlready) > 0) {
             XEvent event;
             XNextEvent(d, &event);
-            if (HandleEvent(run, event, &width, &height) == Outcome::Stop) return 0;
+            if (HandleEvent(run, event, &width, &height, &moved) == Outcome::Stop) return 0;
             unsent = true;
         }
         readable = false;
-        if (width != run->surface.width || height != run->surface.height) {
+        if (width != run->surface.width || height != run->surface.height || (moved && FieldsMoved(*run))) {
             StopScene(run);
             if (!StartScene(run, width, height)) return 1;
         }
@@ -177,10 +212,15 @@ bool StartScene(Run* run, std::int32_t width, std::int32_t height) {
     if (!plat::x11::OpenSurface(&run->surface, width, height)) return false;
     clientWidth = run->surface.width;
     clientHeight = run->surface.height;
-    SetUpScene(&run->surface);
-    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0) {
-        std::fprintf(stderr, "pendral: out of memory for a field of %dx%d\n", clientWidth, clientHeight);
-        return false;
+    run->areaCount = MonitorAreas(*run, clientWidth, clientHeight, run->areas);
+    if (run->areaCount > 0) SetUpScenes(&run->surface, run->areas, run->areaCount);
+    else SetUpScene(&run->surface);
+    for (std::int32_t k = 0; k < sceneCount; ++k) {
+        if (!scenes[k].stage.BackBuffer().bits || scenes[k].field.Count() == 0) {
+            const plat::Rect a = run->areaCount > 0 ? run->areas[k] : plat::Rect{0, 0, clientWidth, clientHeight};
+            std::fprintf(stderr, "pendral: out of memory for a field of %dx%d\n", a.right - a.left, a.bottom - a.top);
+            return false;
+        }
     }
     return true;
 }
@@ -198,6 +238,7 @@ bool OpenRun(Run* run, const SaverOptions& options) {
         return false;
     }
     plat::x11::WatchErrors(d);
+    plat::x11::WatchMonitors(d);
     run->surface.display = d;
     run->delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
     ::Window target = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "app/animation.h"
 #include "app/saver_options.h"
 #include "platform/x11/surface.h"
 
@@ -30,6 +31,9 @@ struct Run {
     std::int32_t width = 0;  // of the window when the run starts
     std::int32_t height = 0;
     std::uint32_t delayUs = 20000;
+    // Where the scene's fields are, one per monitor (none: one over the window).
+    plat::Rect areas[MAX_FIELDS]{};
+    std::int32_t areaCount = 0;
     FpsOverlay fps;
 };
 

@@ -106,6 +106,16 @@ int EndErrorTrap(::Display* display);
 // True once a shared-memory request failed outside a trap; cleared by the call.
 bool TakeSharedMemoryFailure();
 
+// ---- Monitors (monitors.cpp) ----
+// Asks RandR, where the display has it, to tell of changes of the monitors.
+void WatchMonitors(::Display* display);
+// True for an event that says the monitors may have changed (Xlib's idea of the
+// screen's size is brought up to date).
+bool MonitorsChanged(::XEvent* event);
+// The monitors' rectangles on the root window, at most `max`: RandR 1.5's
+// monitors, else Xinerama's screens; 0 when the display says neither.
+std::int32_t ListMonitors(::Display* display, Rect* monitors, std::int32_t max);
+
 // ---- The clock (clock.cpp) ----
 // The monotonic clock that paces the ticks and the frame rate, in microseconds.
 std::uint64_t NowMicroseconds();
