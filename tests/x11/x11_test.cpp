@@ -616,41 +616,57 @@ TEST(OtherVisuals, Depth16OverTcpWithoutSharedMemoryDrawsAndPseudoColourIsRefuse
 }
 
 // -root on two monitors of different sizes at an offset (the dummy X server that
-// the x11_monitors test starts, with the first layout): a field on each monitor and
-// nothing lit where none shows, as it starts and after the second monitor moved
-// (the root window keeping its size, so that only RandR tells of it).
+// the x11_monitors test starts): a field on each monitor and nothing lit where none
+// shows, as it starts and after the second monitor moved; on the root window, and
+// on a window over both as XScreenSaver's daemon gives one, which only RandR tells
+// of the move.
 TEST(Monitors, RootHasAFieldOnEachAndNothingLitWhereNoneShows) {
     if (!std::getenv("PENDRAL_DESKS")) GTEST_SKIP() << "not on the dummy X server of several monitors";
     Display* d = XOpenDisplay(nullptr);
     ASSERT_NE(d, nullptr);
     struct Layout {
-        const char* xrandr;  // the change made before this row (none for the first)
+        const char* xrandr;
         std::vector<std::array<int, 4>> monitors, dark;  // x, y, width, height
     };
     const Layout layouts[] = {
-        {nullptr, {{0, 0, 1920, 1080}, {1920, 400, 1280, 1024}}, {{0, 1080, 1920, 344}, {1920, 0, 1280, 400}}},
+        {"xrandr --fb 3200x1424 --output DUMMY1 --pos 1920x400",
+         {{0, 0, 1920, 1080}, {1920, 400, 1280, 1024}},
+         {{0, 1080, 1920, 344}, {1920, 0, 1280, 400}}},
         {"xrandr --fb 3200x1424 --output DUMMY1 --pos 1920x0",
          {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}},
          {{0, 1080, 1920, 344}, {1920, 1024, 1280, 400}}},
     };
     const Window root = DefaultRootWindow(d);
-    Saver saver({"-root", "-count", "100"});
-    for (const Layout& layout : layouts) {
-        SCOPED_TRACE(layout.xrandr ? layout.xrandr : "as it starts");
-        if (layout.xrandr) ASSERT_EQ(std::system(layout.xrandr), 0);
-        for (const auto& m : layout.monitors)
-            EXPECT_TRUE(WaitFor([&] { return Look(d, root, m[0], m[1], m[2], m[3]).green > 500; })) << m[0] << "," << m[1];
-        for (int look = 0; look < 4; ++look) {
-            for (const auto& z : layout.dark) {
-                const Colours c = Look(d, root, z[0], z[1], z[2], z[3]);
-                EXPECT_EQ(std::count_if(c.pixels.begin(), c.pixels.end(), [](unsigned long p) { return (p & 0xFFFFFF) != 0; }), 0)
-                    << z[0] << "," << z[1];
+    const unsigned long black = BlackPixel(d, DefaultScreen(d));
+    for (const bool daemon : {false, true}) {
+        SCOPED_TRACE(daemon ? "XSCREENSAVER_WINDOW" : "root window");
+        ASSERT_EQ(std::system(layouts[0].xrandr), 0);
+        const Window w = daemon ? XCreateSimpleWindow(d, root, 0, 0, 3200, 1424, 0, black, black) : 0;
+        if (w) XMapWindow(d, w);
+        XSync(d, False);
+        Saver saver({"-root", "-count", "100"}, w ? std::vector<std::string>{"XSCREENSAVER_WINDOW=" + Hex(w)}
+                                                  : std::vector<std::string>{});
+        for (const Layout& layout : layouts) {
+            SCOPED_TRACE(layout.xrandr);
+            ASSERT_EQ(std::system(layout.xrandr), 0);
+            for (const auto& m : layout.monitors)
+                EXPECT_TRUE(WaitFor([&] { return Look(d, root, m[0], m[1], m[2], m[3]).green > 500; }))
+                    << m[0] << "," << m[1];
+            for (int look = 0; look < 4; ++look) {
+                for (const auto& z : layout.dark) {
+                    const Colours c = Look(d, root, z[0], z[1], z[2], z[3]);
+                    EXPECT_EQ(std::count_if(c.pixels.begin(), c.pixels.end(),
+                                            [](unsigned long p) { return (p & 0xFFFFFF) != 0; }),
+                              0)
+                        << z[0] << "," << z[1];
+                }
+                std::this_thread::sleep_for(250ms);
             }
-            std::this_thread::sleep_for(250ms);
         }
+        EXPECT_EQ(saver.EndWith(SIGTERM), 0);
+        EXPECT_EQ(saver.Errors(), "");
+        if (w) XDestroyWindow(d, w);
     }
-    EXPECT_EQ(saver.EndWith(SIGTERM), 0);
-    EXPECT_EQ(saver.Errors(), "");
     XCloseDisplay(d);
 }
 
