@@ -8,15 +8,17 @@
 //               (app/saver_options.h) instead of CONTROL.INI.
 // Does:         opens the display and the window, ticks the animation every
 //               -delay on the platform's clock (a late tick is not caught up),
-//               follows a change of the window's size, repaints what is exposed,
-//               draws the -fps overlay (fps.cpp), and ends on SIGTERM, SIGINT, the
-//               window's end, or (in its own window) a key or the close button.
+//               gives each monitor that the window spans a field of its own, sets
+//               the scene up again when the window's size or the monitors change
+//               (RandR), repaints what is exposed, draws the -fps overlay
+//               (fps.cpp), and ends on SIGTERM, SIGINT, the window's end, or (in
+//               its own window) a key or the close button.
 // Limitations:  one screen of the display; a change of window size sets the field
 //               up again with a new scatter; no settings dialog, password or
 //               preview mode (XScreenSaver has its own).
 // Improvements: no drawing while the window is fully covered (VisibilityNotify);
 //               keeping the bodies when only the window's size changes.
-// Dependencies: libX11 (and what platform/x11/ needs).
+// Dependencies: libX11 (and what platform/x11/ needs: libXext, libXrandr, libXinerama).
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -7,8 +7,9 @@
 //               bitmap_resource.h (the built-in pictures, generated) of the
 //               platform boundary, which is what the animation uses; and, in
 //               surface.h, the window the animation draws on, the X error
-//               handler (errors.cpp) and the clock for the saver's run (src/hack/),
-//               which stands above the animation and calls these.
+//               handler (errors.cpp), the monitors (monitors.cpp) and the clock
+//               for the saver's run (src/hack/), which stands above the animation
+//               and calls these.
 // Drawing:      palette colours become pixel values of the window's TrueColor
 //               format once per palette. A frame's copies from the 8-bit back
 //               buffer are noted, joined where that is cheaper, converted a row at
@@ -19,7 +20,7 @@
 //               untouched pages costing nothing.
 // Limitations:  TrueColor visuals of depth 16, 24 or 32 only.
 // Improvements: drawing the sprites straight into pixels of the window's format.
-// Dependencies: libX11, libXext, the C and C++ runtimes.
+// Dependencies: libX11, libXext, libXrandr, libXinerama, the C and C++ runtimes.
 #include "platform/drawing.h"
 
 #include <sys/ipc.h>
