@@ -22,8 +22,11 @@ void WatchMonitors(::Display* display) {
     if (!XRRQueryExtension(display, &events, &errors) || !XRRQueryVersion(display, &major, &minor)) return;
     randrEvents = events;
     randrMonitors = major > 1 || (major == 1 && minor >= 5);
+    // The notices of single outputs and CRTCs came with RandR 1.2; an older
+    // server refuses their mask.
+    const bool outputs = major > 1 || (major == 1 && minor >= 2);
     XRRSelectInput(display, DefaultRootWindow(display),
-                   RRScreenChangeNotifyMask | RRCrtcChangeNotifyMask | RROutputChangeNotifyMask);
+                   RRScreenChangeNotifyMask | (outputs ? RRCrtcChangeNotifyMask | RROutputChangeNotifyMask : 0));
 }
 
 bool MonitorsChanged(::XEvent* event) {
