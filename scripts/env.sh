@@ -19,7 +19,7 @@ pendral_need_packages() {
   command -v wine >/dev/null || missing+=(wine wine64)
   dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
   command -v Xvfb >/dev/null || missing+=(xvfb)
-  # Two monitors for the Windows saver's tests: a real X server with the dummy video driver.
+  # Two monitors for the Windows and the Linux saver's tests: a real X server with the dummy video driver.
   command -v Xorg >/dev/null || missing+=(xserver-xorg-core)
   [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || missing+=(xserver-xorg-video-dummy)
   command -v xrandr >/dev/null || missing+=(x11-xserver-utils)
@@ -28,6 +28,8 @@ pendral_need_packages() {
   command -v xdotool >/dev/null || missing+=(xdotool)
   [ -e /usr/include/X11/Xlib.h ] || missing+=(libx11-dev)
   [ -e /usr/include/X11/extensions/XShm.h ] || missing+=(libxext-dev)
+  [ -e /usr/include/X11/extensions/Xrandr.h ] || missing+=(libxrandr-dev)
+  [ -e /usr/include/X11/extensions/Xinerama.h ] || missing+=(libxinerama-dev)
   command -v xscreensaver-command >/dev/null || missing+=(xscreensaver)
   # scripts/package and its checks: the setup program, the Debian package, the zip.
   command -v makensis >/dev/null || missing+=(nsis)

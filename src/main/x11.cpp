@@ -1,9 +1,11 @@
 // pendral, the Linux saver: XScreenSaver-style options, then the animation on an X
-// window until a signal or the window's end (platform/x11/ holds the X11 side).
+// window until a signal or the window's end (hack/ holds the run, platform/x11/
+// the X11 side of drawing, files and the clock).
 #include <cstdio>
 
 #include "app/saver_options.h"
-#include "platform/x11/saver.h"
+#include "hack/run.h"
+#include "platform/x11/surface.h"
 #include "sim/random.h"
 
 #ifndef PENDRAL_VERSION
@@ -25,13 +27,13 @@ int main(int argc, char** argv) {
         std::printf("pendral %s\n", PENDRAL_VERSION);
         return 0;
     }
-    plat::x11::CatchStopSignals();
+    hack::CatchStopSignals();
     ApplySaverOptions(options);
     plat::x11::SetFileFolder(options.spritesFolder);
     SeedRandom();
 
-    plat::x11::Run run;
-    const int status = plat::x11::OpenRun(&run, options) ? plat::x11::RunSaver(&run) : 1;
-    plat::x11::CloseRun(&run);
+    hack::Run run;
+    const int status = hack::OpenRun(&run, options) ? hack::RunSaver(&run) : 1;
+    hack::CloseRun(&run);
     return status;
 }

@@ -95,23 +95,29 @@ TEST_F(IndexedImageTest, OpaqueCopyClipsOnEveryEdge) {
     source.CopyTo(nullptr, 0, 0);
 }
 
+// Rows of whole 16-byte blocks and rows with bytes left over after them (21 = 16 + 5).
 TEST_F(IndexedImageTest, TransparentCopyLeavesOutIndexTenOnly) {
-    IndexedImage source, dest;
-    source.CreateBlank(64, 64);
-    dest.CreateBlank(40, 40);
-    std::memset(dest.bits, 7, static_cast<std::size_t>(dest.Stride()) * 40);
+    for (const int w : {32, 21}) {
+        SCOPED_TRACE(w);
+        IndexedImage source, dest;
+        source.CreateBlank(64, 64);
+        dest.CreateBlank(40, 40);
+        std::memset(dest.bits, 7, static_cast<std::size_t>(dest.Stride()) * 40);
 
-    std::memset(source.bits, TRANSPARENT_INDEX, 64 * 64);
-    source.CopyRectTransparent(&dest, 0, 0, 32, 32, 16, 16);
-    EXPECT_EQ(CountNot(dest, 7), 0) << "all-transparent source changes nothing";
+        std::memset(source.bits, TRANSPARENT_INDEX, 64 * 64);
+        source.CopyRectTransparent(&dest, 0, 0, w, 32, 16, 16);
+        EXPECT_EQ(CountNot(dest, 7), 0) << "all-transparent source changes nothing";
 
-    std::memset(source.bits, 0, 64 * 64);  // index 0 is copied like any other
-    *source.PixelAddress(20, 20) = TRANSPARENT_INDEX;
-    source.CopyRectTransparent(&dest, 0, 0, 32, 32, 16, 16);
-    EXPECT_EQ(*dest.PixelAddress(4, 4), 7);
-    EXPECT_EQ(*dest.PixelAddress(5, 4), 0);
-    EXPECT_EQ(*dest.PixelAddress(32, 0), 7);
-    EXPECT_EQ(CountNot(dest, 7), 32 * 32 - 1);
+        std::memset(source.bits, 0, 64 * 64);  // index 0 is copied like any other
+        *source.PixelAddress(20, 20) = TRANSPARENT_INDEX;
+        *source.PixelAddress(16 + w - 1, 21) = TRANSPARENT_INDEX;  // the row's last byte
+        source.CopyRectTransparent(&dest, 0, 0, w, 32, 16, 16);
+        EXPECT_EQ(*dest.PixelAddress(4, 4), 7);
+        EXPECT_EQ(*dest.PixelAddress(w - 1, 5), 7);
+        EXPECT_EQ(*dest.PixelAddress(5, 4), 0);
+        EXPECT_EQ(*dest.PixelAddress(w, 0), 7);
+        EXPECT_EQ(CountNot(dest, 7), w * 32 - 2);
+    }
 }
 
 TEST_F(IndexedImageTest, TransparentCopyMovesTheSourceCornerWithClippedDestinationEdges) {

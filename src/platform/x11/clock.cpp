@@ -1,5 +1,5 @@
 #include "platform/clock.h"
-#include "platform/x11/saver.h"
+#include "platform/x11/surface.h"
 
 #include <ctime>
 

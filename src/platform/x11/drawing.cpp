@@ -1,7 +1,26 @@
-// Drawing on X11: palette colours become pixel values of the window's TrueColor
-// format once per palette. A frame's copies from the 8-bit back buffer are noted,
-// joined where that is cheaper, and at the frame's end converted row by row into
-// a staging memory and put on the window, as few images as they allow.
+// Pendral on Linux: the X11 platform.
+//
+// Platform:     X11 through Xlib, with the MIT-SHM extension where the display
+//               allows it (plain XPutImage otherwise, e.g. a remote display, or
+//               once a shared-memory request fails).
+// Provides:     drawing.h (this file), file.h (file.cpp), clock.h (clock.cpp) and
+//               bitmap_resource.h (the built-in pictures, generated) of the
+//               platform boundary, which is what the animation uses; and, in
+//               surface.h, the window the animation draws on, the X error
+//               handler (errors.cpp), the monitors (monitors.cpp) and the clock
+//               for the saver's run (src/hack/), which stands above the animation
+//               and calls these.
+// Drawing:      palette colours become pixel values of the window's TrueColor
+//               format once per palette. A frame's copies from the 8-bit back
+//               buffer are noted, joined where that is cheaper, converted a row at
+//               a time through the palette's table of pixel values, and put from a
+//               staging memory of at most 2 MB that frames pass through as a ring
+//               (one round trip per turn); no image is as large as the window, so
+//               any size X allows (up to 32767 x 32767) works, the back buffer's
+//               untouched pages costing nothing.
+// Limitations:  TrueColor visuals of depth 16, 24 or 32 only.
+// Improvements: drawing the sprites straight into pixels of the window's format.
+// Dependencies: libX11, libXext, libXrandr, libXinerama, the C and C++ runtimes.
 #include "platform/drawing.h"
 
 #include <sys/ipc.h>

@@ -1,6 +1,7 @@
-// The X11 side of a window the animation draws on: the target window, its pixel
-// format, and a small image through which the changed parts of the 8-bit back
-// buffer reach the screen. Shared by the files of this folder only.
+// The X11 platform's own header: a window the animation draws on (the target
+// window, its pixel format, and a small image through which the changed parts of
+// the 8-bit back buffer reach the screen), the X error handler and the clock. The
+// files of this folder and the Linux saver's run (src/hack/) use it.
 #pragma once
 
 #include <X11/Xlib.h>
@@ -91,13 +92,33 @@ void RepaintSurface(WindowObject* surface, int x, int y, int width, int height);
 // Where a bare file name is looked for (null: nowhere, only the built-in pictures).
 void SetFileFolder(const char* folder);
 
-// ---- X errors (saver.cpp) ----
-// The run's error handler prints an unexpected error once per kind, with its
-// request. Errors between BeginErrorTrap and EndErrorTrap (which syncs) are counted, not printed.
+// ---- X errors (errors.cpp) ----
+// Sets the display's error handler, which prints an unexpected error once per
+// kind, with its request. Errors between BeginErrorTrap and EndErrorTrap (which
+// syncs) are counted, not printed.
+void WatchErrors(::Display* display);
+// Errors that name `window` because it is gone (BadWindow, BadDrawable) are not
+// printed: XScreenSaver may destroy the window it gave at any moment, and the run
+// ends on its DestroyNotify.
+void ExpectErrorsOnceGone(::Window window);
 void BeginErrorTrap();
 int EndErrorTrap(::Display* display);
 // True once a shared-memory request failed outside a trap; cleared by the call.
 bool TakeSharedMemoryFailure();
+
+// ---- Monitors (monitors.cpp) ----
+// Asks RandR, where the display has it, to tell of changes of the monitors.
+void WatchMonitors(::Display* display);
+// True for an event that says the monitors may have changed (Xlib's idea of the
+// screen's size is brought up to date).
+bool MonitorsChanged(::XEvent* event);
+// The monitors' rectangles on the root window, at most `max`: RandR 1.5's
+// monitors, else Xinerama's screens; 0 when the display says neither.
+std::int32_t ListMonitors(::Display* display, Rect* monitors, std::int32_t max);
+
+// ---- The clock (clock.cpp) ----
+// The monotonic clock that paces the ticks and the frame rate, in microseconds.
+std::uint64_t NowMicroseconds();
 
 }  // namespace x11
 }  // namespace plat

@@ -1,13 +1,16 @@
-// The X11 saver's run: the display, the window it draws on and the event loop
+// The Linux saver's run: the display, the window it draws on and the event loop
 // that ticks the animation. The program's top (src/main/x11.cpp) calls these.
 #pragma once
 
 #include <cstdint>
 
+#include "app/animation.h"
 #include "app/saver_options.h"
 #include "platform/x11/surface.h"
 
-namespace plat::x11 {
+namespace hack {
+
+using plat::WindowObject;
 
 // XScreenSaver's frame-rate display: frames per second and the share of one
 // core the program used, in the window's lower left corner.
@@ -28,6 +31,9 @@ struct Run {
     std::int32_t width = 0;  // of the window when the run starts
     std::int32_t height = 0;
     std::uint32_t delayUs = 20000;
+    // Where the scene's fields are, one per monitor (none: one over the window).
+    plat::Rect areas[MAX_FIELDS]{};
+    std::int32_t areaCount = 0;
     FpsOverlay fps;
 };
 
@@ -35,9 +41,6 @@ struct Run {
 void OpenFps(FpsOverlay* fps, WindowObject* surface);
 void DrawFps(FpsOverlay* fps, WindowObject* surface, std::uint64_t nowUs);
 void CloseFps(FpsOverlay* fps, ::Display* display);
-
-// The monotonic clock that paces the ticks and the frame rate, in microseconds (clock.cpp).
-std::uint64_t NowMicroseconds();
 
 // The scene on the run's window at this size. False, after one line on standard
 // error, when memory for it is lacking (the only reason a size cannot be drawn).
@@ -59,4 +62,4 @@ int RunSaver(Run* run);
 // Destroys the window of its own, if any, and closes the display.
 void CloseRun(Run* run);
 
-}  // namespace plat::x11
+}  // namespace hack

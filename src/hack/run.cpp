@@ -1,43 +1,36 @@
-// Pendral on Linux: the X11 front end.
+// Pendral on Linux: the saver's run, as an XScreenSaver hack.
 //
-// Platform:     X11 through Xlib, with the MIT-SHM extension where the display
-//               allows it (plain XPutImage otherwise, e.g. a remote display, or
-//               once a shared-memory request fails). Runs as an XScreenSaver hack
-//               (-root, -window-id, XSCREENSAVER_WINDOW) or in a 1024x768 window
-//               of its own.
-// Provides:     drawing.h, file.h, clock.h and bitmap_resource.h of the platform
-//               boundary, which is what the animation uses; the window, the event
-//               loop, the tick (-delay) and the -fps overlay live here (saver.h),
-//               and src/main/x11.cpp, the program's top, calls them. Settings come
-//               from options (app/saver_options.h) instead of CONTROL.INI.
-// Drawing:      a frame's copies from the 8-bit back buffer are collected, joined
-//               where that is cheaper, converted a row at a time through the
-//               palette's table of pixel values, and put from a staging memory
-//               of at most 2 MB that frames pass through as a ring (one round
-//               trip per turn); no image is as large as the window, so any size
-//               X allows (up to 32767 x 32767) works, the back buffer's
-//               untouched pages costing nothing.
-// Limitations:  TrueColor visuals of depth 16, 24 or 32 only; one screen, one field
-//               over all monitors; a change of window size sets the field up again
-//               with a new scatter; no settings dialog, password or preview mode
-//               (XScreenSaver has its own).
-// Improvements: one field per monitor (Xinerama/RandR); no drawing while the
-//               window is fully covered (VisibilityNotify); keeping the bodies
-//               when only the window's size changes.
-// Dependencies: libX11, libXext, the C and C++ runtimes.
+// The Linux counterpart of src/host/ (the Windows run modes): it stands above the
+// animation (app/) and draws through the X11 platform (platform/x11/), whose
+// window, errors and clock it uses.
+// Runs:         as an XScreenSaver hack (-root, -window-id, XSCREENSAVER_WINDOW) or
+//               in a 1024x768 window of its own; settings come from options
+//               (app/saver_options.h) instead of CONTROL.INI.
+// Does:         opens the display and the window, ticks the animation every
+//               -delay on the platform's clock (a late tick is not caught up),
+//               gives each monitor that the window spans a field of its own, sets
+//               the scene up again when the window's size or the monitors change
+//               (RandR), repaints what is exposed, draws the -fps overlay
+//               (fps.cpp), and ends on SIGTERM, SIGINT, the window's end, or (in
+//               its own window) a key or the close button.
+// Limitations:  one screen of the display; a change of window size sets the field
+//               up again with a new scatter; no settings dialog, password or
+//               preview mode (XScreenSaver has its own).
+// Improvements: no drawing while the window is fully covered (VisibilityNotify);
+//               keeping the bodies when only the window's size changes.
+// Dependencies: libX11 (and what platform/x11/ needs: libXext, libXrandr, libXinerama).
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <ctime>
-#include <iterator>
 
-#include "platform/x11/saver.h"
+#include "hack/run.h"
 
 #include "app/animation.h"
 #include "platform/x11/surface.h"
@@ -48,60 +41,10 @@ volatile std::sig_atomic_t stopRequested = 0;
 
 void RequestStop(int) { stopRequested = 1; }
 
-// ---- X errors ----------------------------------------------------------------
-
-struct ErrorKind {
-    unsigned char error, request, minor;
-};
-
-struct ErrorWatch {
-    ::Window window = 0;       // errors naming it, once it is gone, are expected
-    int shmOpcode = -1;        // the MIT-SHM extension's request code
-    bool trapping = false;
-    int trapped = 0;
-    bool shmFailed = false;
-    ErrorKind seen[32]{};
-    int seenCount = 0;
-} errors;
-
-// The request's name from Xlib's error database ("X_PutImage", "X_ShmPutImage").
-void RequestName(Display* d, const XErrorEvent& e, char* name, int size) {
-    char key[32];
-    if (e.request_code < 128) std::snprintf(key, sizeof key, "%d", e.request_code);
-    else if (e.request_code == errors.shmOpcode) std::snprintf(key, sizeof key, "MIT-SHM.%d", e.minor_code);
-    else std::snprintf(key, sizeof key, "extension %d.%d", e.request_code, e.minor_code);
-    XGetErrorDatabaseText(d, "XRequest", key, key, name, size);
-}
-
-// Runs inside Xlib, so it makes no request: it notes and prints.
-int OnXError(Display* d, XErrorEvent* e) {
-    if (errors.trapping) {
-        ++errors.trapped;
-        return 0;
-    }
-    // XScreenSaver may destroy the window at any moment: requests already on
-    // their way then name a window that is gone, and its DestroyNotify ends the run.
-    if (e->resourceid == errors.window && (e->error_code == BadWindow || e->error_code == BadDrawable)) return 0;
-    if (e->request_code == errors.shmOpcode) errors.shmFailed = true;
-    for (int i = 0; i < errors.seenCount; ++i) {
-        const ErrorKind& k = errors.seen[i];
-        if (k.error == e->error_code && k.request == e->request_code && k.minor == e->minor_code) return 0;
-    }
-    if (errors.seenCount < static_cast<int>(std::size(errors.seen)))
-        errors.seen[errors.seenCount++] = ErrorKind{e->error_code, e->request_code, e->minor_code};
-    char text[160], request[80];
-    XGetErrorText(d, e->error_code, text, sizeof text);
-    RequestName(d, *e, request, sizeof request);
-    std::fprintf(stderr, "pendral: X error %s in %s (request %d.%d, resource 0x%lx)%s\n", text, request,
-                 e->request_code, e->minor_code, e->resourceid,
-                 e->request_code == errors.shmOpcode ? "; drawing without shared memory from now on" : "");
-    return 0;
-}
-
 using plat::x11::NowMicroseconds;
-using plat::x11::StartScene;
-using plat::x11::StopScene;
-using plat::x11::Run;
+using hack::Run;
+using hack::StartScene;
+using hack::StopScene;
 
 ::Window MakeOwnWindow(Run* run) {
     Display* d = run->surface.display;
@@ -123,11 +66,18 @@ using plat::x11::Run;
 
 enum class Outcome { Continue, Stop };
 
-Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::int32_t* newHeight) {
+// Notes a new size in *newWidth and *newHeight, and in *moved that the window
+// may have moved over the monitors or they may have changed.
+Outcome HandleEvent(Run* run, XEvent& event, std::int32_t* newWidth, std::int32_t* newHeight, bool* moved) {
+    if (plat::x11::MonitorsChanged(&event)) {
+        *moved = true;
+        return Outcome::Continue;
+    }
     switch (event.type) {
         case ConfigureNotify:
             *newWidth = event.xconfigure.width;
             *newHeight = event.xconfigure.height;
+            *moved = true;
             break;
         case Expose:
             plat::x11::RepaintSurface(&run->surface, event.xexpose.x, event.xexpose.y, event.xexpose.width,
@@ -153,6 +103,32 @@ Outcome HandleEvent(Run* run, const XEvent& event, std::int32_t* newWidth, std::
     return Outcome::Continue;
 }
 
+// The parts of the window that show a field each, in window coordinates: one
+// per monitor when the window spans two or more; none (one field over the whole
+// window) when it spans one, or the display names no monitors.
+std::int32_t MonitorAreas(const Run& run, std::int32_t width, std::int32_t height, plat::Rect* areas) {
+    constexpr std::int32_t MAX_MONITORS = 64;
+    plat::Rect monitors[MAX_MONITORS];
+    Display* d = run.surface.display;
+    const std::int32_t listed = plat::x11::ListMonitors(d, monitors, MAX_MONITORS);
+    if (listed < 2) return 0;
+    int x = 0, y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(d, run.surface.xid, DefaultRootWindow(d), 0, 0, &x, &y, &child)) return 0;
+    const std::int32_t count = FieldAreas({x, y, x + width, y + height}, monitors, listed, areas);
+    return count >= 2 ? count : 0;
+}
+
+// Whether the window's fields would now lie elsewhere than where its scene has them.
+bool FieldsMoved(const Run& run) {
+    plat::Rect areas[MAX_FIELDS];
+    const std::int32_t count = MonitorAreas(run, run.surface.width, run.surface.height, areas);
+    const auto same = [](const plat::Rect& a, const plat::Rect& b) {
+        return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
+    };
+    return count != run.areaCount || !std::equal(areas, areas + count, run.areas, same);
+}
+
 // Ticks every run->delayUs until a signal, a key, the close button or the
 // window's end. A late tick is not caught up: the next one comes a delay after it.
 int EventLoop(Run* run) {
@@ -165,14 +141,15 @@ int EventLoop(Run* run) {
     bool unsent = true;  // requests wait in Xlib's buffer (a frame sends its own)
     while (!stopRequested) {
         std::int32_t width = run->surface.width, height = run->surface.height;
+        bool moved = false;
         while (XEventsQueued(d, readable ? QueuedAfterReading : QueuedAlready) > 0) {
             XEvent event;
             XNextEvent(d, &event);
-            if (HandleEvent(run, event, &width, &height) == Outcome::Stop) return 0;
+            if (HandleEvent(run, event, &width, &height, &moved) == Outcome::Stop) return 0;
             unsent = true;
         }
         readable = false;
-        if (width != run->surface.width || height != run->surface.height) {
+        if (width != run->surface.width || height != run->surface.height || (moved && FieldsMoved(*run))) {
             StopScene(run);
             if (!StartScene(run, width, height)) return 1;
         }
@@ -181,7 +158,7 @@ int EventLoop(Run* run) {
             AdvanceFrame(&run->surface);
             if (!run->surface.image) return 1;  // its drawing failed, and said why
             if (run->fps.shown) {
-                plat::x11::DrawFps(&run->fps, &run->surface, now);
+                hack::DrawFps(&run->fps, &run->surface, now);
                 unsent = true;
             }
             nextTick = nextTick + run->delayUs > now ? nextTick + run->delayUs : now + run->delayUs;
@@ -221,7 +198,7 @@ bool ChooseTarget(const SaverOptions& options, Display* d, ::Window* target) {
 
 }  // namespace
 
-namespace plat::x11 {
+namespace hack {
 
 // SIGTERM and SIGINT only set a flag; the wait for the next tick is cut short by
 // them (no SA_RESTART), so the loop ends within moments.
@@ -233,38 +210,26 @@ void CatchStopSignals() {
     sigaction(SIGINT, &action, nullptr);
 }
 
-void BeginErrorTrap() {
-    errors.trapping = true;
-    errors.trapped = 0;
-}
-
-int EndErrorTrap(::Display* display) {
-    XSync(display, False);
-    errors.trapping = false;
-    return errors.trapped;
-}
-
-bool TakeSharedMemoryFailure() {
-    const bool failed = errors.shmFailed;
-    errors.shmFailed = false;
-    return failed;
-}
-
 bool StartScene(Run* run, std::int32_t width, std::int32_t height) {
-    if (!OpenSurface(&run->surface, width, height)) return false;
+    if (!plat::x11::OpenSurface(&run->surface, width, height)) return false;
     clientWidth = run->surface.width;
     clientHeight = run->surface.height;
-    SetUpScene(&run->surface);
-    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0) {
-        std::fprintf(stderr, "pendral: out of memory for a field of %dx%d\n", clientWidth, clientHeight);
-        return false;
+    run->areaCount = MonitorAreas(*run, clientWidth, clientHeight, run->areas);
+    if (run->areaCount > 0) SetUpScenes(&run->surface, run->areas, run->areaCount);
+    else SetUpScene(&run->surface);
+    for (std::int32_t k = 0; k < sceneCount; ++k) {
+        if (!scenes[k].stage.BackBuffer().bits || scenes[k].field.Count() == 0) {
+            const plat::Rect a = run->areaCount > 0 ? run->areas[k] : plat::Rect{0, 0, clientWidth, clientHeight};
+            std::fprintf(stderr, "pendral: out of memory for a field of %dx%d\n", a.right - a.left, a.bottom - a.top);
+            return false;
+        }
     }
     return true;
 }
 
 void StopScene(Run* run) {
     ReleaseScene();
-    CloseSurface(&run->surface);
+    plat::x11::CloseSurface(&run->surface);
 }
 
 bool OpenRun(Run* run, const SaverOptions& options) {
@@ -274,9 +239,8 @@ bool OpenRun(Run* run, const SaverOptions& options) {
         std::fprintf(stderr, "pendral: cannot open display %s\n", name ? name : "(DISPLAY is not set)");
         return false;
     }
-    XSetErrorHandler(OnXError);
-    int event = 0, error = 0;
-    if (!XQueryExtension(d, "MIT-SHM", &errors.shmOpcode, &event, &error)) errors.shmOpcode = -1;
+    plat::x11::WatchErrors(d);
+    plat::x11::WatchMonitors(d);
     run->surface.display = d;
     run->delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
     ::Window target = 0;
@@ -285,7 +249,7 @@ bool OpenRun(Run* run, const SaverOptions& options) {
     XWindowAttributes attributes{};
     if (target == 0) {
         const int screen = DefaultScreen(d);
-        if (!SupportedVisual(DefaultVisual(d, screen), DefaultDepth(d, screen))) {
+        if (!plat::x11::SupportedVisual(DefaultVisual(d, screen), DefaultDepth(d, screen))) {
             std::fprintf(stderr, "pendral: the display's visual is not TrueColor of depth 16, 24 or 32\n");
             return false;
         }
@@ -294,12 +258,12 @@ bool OpenRun(Run* run, const SaverOptions& options) {
         XSelectInput(d, target, StructureNotifyMask | ExposureMask);
     }
     run->surface.xid = target;
-    errors.window = target;
+    plat::x11::ExpectErrorsOnceGone(target);
     if (!XGetWindowAttributes(d, target, &attributes)) {
         std::fprintf(stderr, "pendral: there is no window 0x%lx\n", target);
         return false;
     }
-    if (!SupportedVisual(attributes.visual, attributes.depth)) {
+    if (!plat::x11::SupportedVisual(attributes.visual, attributes.depth)) {
         std::fprintf(stderr, "pendral: window 0x%lx is not TrueColor of depth 16, 24 or 32 (depth %d)\n", target,
                      attributes.depth);
         return false;
@@ -327,4 +291,4 @@ void CloseRun(Run* run) {
     run->surface.display = nullptr;
 }
 
-}  // namespace plat::x11
+}  // namespace hack

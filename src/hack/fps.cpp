@@ -6,9 +6,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/x11/saver.h"
+#include "hack/run.h"
 
-namespace plat::x11 {
+namespace hack {
+
+using plat::x11::SpareBits;
 namespace {
 
 double CpuSeconds() {
@@ -65,4 +67,4 @@ void CloseFps(FpsOverlay* fps, ::Display* display) {
     *fps = FpsOverlay{};
 }
 
-}  // namespace plat::x11
+}  // namespace hack
