@@ -192,6 +192,8 @@ function bigPicture() {
 // Checks over engines: each runs in every engine unless `engines` names fewer
 // (a rule of the program that one engine shows, or a check that needs
 // Chromium's DevTools protocol); `skip` gives the reason an engine cannot do it.
+// WebKitWebDriver passes on no console messages: in WebKitGTK a check sees the
+// page's errors only by what they break.
 const CHROMIUM = ['chromium'];
 const CHECKS = {
   // Green discs on black that move, and the panel's buttons work (the page's

@@ -57,22 +57,27 @@ class PuppeteerTab {
   async chooseFiles(selector, files) { await (await this.page.$(selector)).uploadFile(...files); }
   beforeLoad(fn) { return this.page.evaluateOnNewDocument(fn); }
   async close() {
-    await this.browser.close();
-    if (this.profile) fs.rmSync(this.profile, { recursive: true, force: true });
+    try {
+      await this.browser.close();
+    } finally {
+      fs.rmSync(this.profile, { recursive: true, force: true });
+    }
   }
 }
 
 async function launchPuppeteer(engine, { width, height }) {
   const puppeteer = require('puppeteer-core');
-  let browser, profile = null;
-  if (engine === 'chromium') {
-    profile = fs.mkdtempSync(path.join(os.tmpdir(), 'pendral-chromium-'));
-    browser = await puppeteer.launch({
+  // A fresh profile of our own, removed on closing even when the browser died.
+  const profile = fs.mkdtempSync(path.join(os.tmpdir(), `pendral-${engine}-`));
+  let browser;
+  try {
+    browser = await puppeteer.launch(engine === 'chromium' ? {
       executablePath: CHROMIUM, headless: true, userDataDir: profile,
       args: ['--no-sandbox', '--disable-dev-shm-usage', '--no-first-run', '--disable-gpu', `--window-size=${width},${height}`],
-    });
-  } else {
-    browser = await puppeteer.launch({ browser: 'firefox', executablePath: FIREFOX, headless: true });
+    } : { browser: 'firefox', executablePath: FIREFOX, headless: true, userDataDir: profile });
+  } catch (error) {
+    fs.rmSync(profile, { recursive: true, force: true });
+    throw error;
   }
   const page = (await browser.pages())[0] || await browser.newPage();
   await page.setViewport({ width, height });
@@ -136,7 +141,7 @@ class WebDriverTab {
   }
   beforeLoad() { throw new Error('WebKitWebDriver runs no script before the page\'s own'); }
   async close() {
-    try { await this.call('DELETE', ''); } finally { this.driver.kill(); }
+    try { await this.call('DELETE', ''); } finally { this.driver.end(); }
   }
 }
 
@@ -152,7 +157,9 @@ function freePort() {
 async function launchWebKit({ width, height }) {
   if (!process.env.DISPLAY) throw new Error('WebKitGTK needs an X display: DISPLAY is not set');
   const port = await freePort();
-  const driver = spawn(WEBKIT_DRIVER, [`--port=${port}`], { stdio: 'ignore' });
+  // In a process group of its own, so that ending it ends the MiniBrowser it started too.
+  const driver = spawn(WEBKIT_DRIVER, [`--port=${port}`], { stdio: 'ignore', detached: true });
+  driver.end = () => { try { process.kill(-driver.pid, 'SIGTERM'); } catch { /* already ended */ } };
   const exited = new Promise((resolve) => driver.once('exit', resolve));
   const base = `http://127.0.0.1:${port}`;
   for (let i = 0; ; i++) {
@@ -161,7 +168,7 @@ async function launchWebKit({ width, height }) {
     }
     const ready = await fetch(`${base}/status`).then((r) => r.ok, () => false);
     if (ready) break;
-    if (i === 100) { driver.kill(); throw new Error(`${WEBKIT_DRIVER} did not answer`); }
+    if (i === 100) { driver.end(); throw new Error(`${WEBKIT_DRIVER} did not answer`); }
   }
   const tab = new WebDriverTab(driver, base);
   try {
@@ -170,7 +177,7 @@ async function launchWebKit({ width, height }) {
     tab.base = `${base}/session/${sessionId}`;
     await tab.setViewport({ width, height });
   } catch (error) {
-    driver.kill();
+    driver.end();
     throw error;
   }
   return tab;
