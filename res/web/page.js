@@ -237,6 +237,9 @@ function readFile(file) {
   });
 }
 
+// What an exception says, or whatever else was thrown.
+function reason(error) { return error && error.message ? error.message : String(error); }
+
 // The files as the pictures of their places. The scene stops while they are
 // read into the memory the replaced pictures held, and runs again afterwards
 // whatever went wrong: a place whose file failed shows the built-in picture,
@@ -262,7 +265,7 @@ function takePictures(fileList) {
       Module.HEAPU8.set(bytes, at);
       Module._pendral_take_picture(place, at, bytes.length);
       news[place] = name;
-    }).then(null, function (e) { return name + ': could not be read (' + e.message + ')' + builtIn(place); });
+    }).then(null, function (e) { return name + ': could not be read (' + reason(e) + ')' + builtIn(place); });
   });
   Promise.all(reads).then(function (failures) {
     failures.forEach(function (line) { if (line) problems.push(line); });
@@ -280,7 +283,7 @@ function takePictures(fileList) {
     // Pictures the program may not have checked are not shown.
     Module._pendral_forget_pictures(mask);
     places.forEach(function (place) { if (place >= 0) pictureNames[place] = null; });
-    problems.push('The pictures could not be taken (' + e.message + '); the built-in ones show.');
+    problems.push('The pictures could not be taken (' + reason(e) + '); the built-in ones show.');
   }).then(function () {
     notice(problems.concat(restart()));
   });
