@@ -53,12 +53,17 @@ pendral_install() {
 }
 
 # The browser build: Debian's Emscripten (with its prebuilt system libraries),
-# Chromium and Node.js, and, from the npm registry, puppeteer-core at the version
-# locked in tests/web/package-lock.json, in build/node (the web preset's NODE_PATH).
+# Node.js and the engines the page is tested in (Chromium, Firefox ESR, and
+# WebKitGTK's MiniBrowser with its WebDriver server), and, from the npm registry,
+# puppeteer-core at the version locked in tests/web/package-lock.json, in
+# build/node (the web preset's NODE_PATH).
 pendral_need_web() {
   local missing=()
   command -v emcc >/dev/null || missing+=(emscripten)
   command -v chromium >/dev/null || missing+=(chromium)
+  command -v firefox-esr >/dev/null || missing+=(firefox-esr)
+  command -v WebKitWebDriver >/dev/null || missing+=(webkit2gtk-driver)
+  ls /usr/lib/*/webkit2gtk-4.1/MiniBrowser >/dev/null 2>&1 || missing+=(libwebkit2gtk-4.1-0)
   command -v node >/dev/null || missing+=(nodejs)
   command -v npm >/dev/null || missing+=(npm)
   pendral_install "${missing[@]}" || return 1
@@ -70,6 +75,13 @@ pendral_need_web() {
     cp "$PENDRAL_ROOT/tests/web/package.json" "$PENDRAL_ROOT/tests/web/package-lock.json" "$modules/"
     (cd "$modules" && npm ci --no-audit --no-fund --loglevel=error >/dev/null) || return 1
   fi
+}
+
+# The engines' names and versions, as the page's tests meet them.
+pendral_web_engines() {
+  echo "$(chromium --version 2>/dev/null | cut -d' ' -f1-2)," \
+    "$(firefox-esr --version 2>/dev/null | sed 's/^Mozilla //')," \
+    "WebKitGTK $(dpkg-query -W -f '${Version}' libwebkit2gtk-4.1-0 2>/dev/null | sed 's/-.*//')"
 }
 
 # Wine: a prefix of the project's own, never asking for Mono or Gecko, quiet.

@@ -131,12 +131,25 @@ function restart() {
   return problems;
 }
 
+// Calls `then` at the first change of the media query's match, once. Engines
+// without MediaQueryList.addEventListener (Safari before 14) have addListener.
+function onceMediaChanges(query, then) {
+  var list = matchMedia(query);
+  function changed() {
+    if (list.removeEventListener) list.removeEventListener('change', changed);
+    else list.removeListener(changed);
+    then();
+  }
+  if (list.addEventListener) list.addEventListener('change', changed);
+  else list.addListener(changed);
+}
+
 // A change of zoom or of monitor changes the density: the scene follows it.
 function followDensity() {
-  matchMedia('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)').addEventListener('change', function () {
+  onceMediaChanges('(resolution: ' + (window.devicePixelRatio || 1) + 'dppx)', function () {
     followDensity();
     if (Module.calledRun) notice(restart());
-  }, { once: true });
+  });
 }
 
 function readStored() {
@@ -180,60 +193,98 @@ function onSettingChanged(event) {
   sliderTimer = setTimeout(applyPanel, SLIDER_DELAY_MS);
 }
 
-// The place a file takes: by its name (SPPAT_R0..2, with or without .bmp), else
-// the first place no other file took.
-function picturePlaces(files) {
-  var places = [], taken = [false, false, false];
+// The place each file takes: by its name (SPPAT_R0..2, with or without .bmp),
+// else the first place no other file took; -1 for a file left out, with a line
+// in `problems`.
+function picturePlaces(files, problems) {
+  var places = [], taken = [null, null, null], over = 0;
   files.forEach(function (file, i) {
-    var m = /^SPPAT_R([012])(\.bmp)?$/i.exec(file.name);
-    places[i] = m && !taken[+m[1]] ? +m[1] : -1;
-    if (places[i] >= 0) taken[places[i]] = true;
+    var m = /^SPPAT_R([012])(\.bmp)?$/i.exec(file.name), place = m ? +m[1] : -1;
+    if (place < 0) return;
+    if (taken[place]) {
+      places[i] = -1;
+      problems.push(cut(file.name, 40) + ' left out: ' + cut(taken[place].name, 40) + ' is the picture for the ' +
+                    PLACES[place]);
+      return;
+    }
+    places[i] = place;
+    taken[place] = file;
   });
   files.forEach(function (file, i) {
-    if (places[i] >= 0) return;
-    var free = taken.indexOf(false);
+    if (places[i] !== undefined) return;
+    var free = taken.indexOf(null);
     places[i] = free;
-    if (free >= 0) taken[free] = true;
+    if (free >= 0) taken[free] = file;
+    else over++;
   });
+  if (over) problems.push(over + (over === 1 ? ' file' : ' files') + ' left out: only three pictures are used');
   return places;
 }
 
+// The bytes of a file, as a promise that also rejects when the read throws at
+// once: with Blob.arrayBuffer, or FileReader where the engine lacks it (Safari
+// before 14).
+function readFile(file) {
+  return new Promise(function (resolve, reject) {
+    if (file.arrayBuffer) {
+      file.arrayBuffer().then(resolve, reject);
+      return;
+    }
+    var reader = new FileReader();
+    reader.onload = function () { resolve(reader.result); };
+    reader.onerror = function () { reject(reader.error || new Error('the browser gave no reason')); };
+    reader.readAsArrayBuffer(file);
+  });
+}
+
+// What an exception says, or whatever else was thrown.
+function reason(error) { return error && error.message ? error.message : String(error); }
+
+// The files as the pictures of their places. The scene stops while they are
+// read into the memory the replaced pictures held, and runs again afterwards
+// whatever went wrong: a place whose file failed shows the built-in picture,
+// and the notice says why.
 function takePictures(fileList) {
-  var files = Array.prototype.slice.call(fileList), places = picturePlaces(files), problems = [];
-  var news = [], left = files.length - places.filter(function (p) { return p >= 0; }).length;
-  if (left) problems.push(left + (left === 1 ? ' file' : ' files') + ' left out: only three pictures are used');
-  // The places taken lose their pictures now: a file that fails leaves the built-in one.
-  var was = pictureNames.slice(), mask = 0;
+  var files = Array.prototype.slice.call(fileList), problems = [], places = picturePlaces(files, problems);
+  var news = [], was = pictureNames.slice(), mask = 0;
+  var builtIn = function (place) { return '; the built-in picture stays for the ' + PLACES[place]; };
   places.forEach(function (place) {
     if (place < 0) return;
     mask |= 1 << place;
     pictureNames[place] = null;
   });
   Module._pendral_forget_pictures(mask);
+  // Each read gives the line of its failure, if any: the lines come in the files' order.
   var reads = files.map(function (file, i) {
-    var name = cut(file.name, 40);
-    if (places[i] < 0) return null;
-    if (file.size > MAX_PICTURE_BYTES) { problems.push(name + ': too large for a picture'); return null; }
-    return file.arrayBuffer().then(function (buffer) {
+    var name = cut(file.name, 40), place = places[i];
+    if (place < 0) return null;
+    if (file.size > MAX_PICTURE_BYTES) return name + ': too large for a picture' + builtIn(place);
+    return readFile(file).then(function (buffer) {
       var bytes = new Uint8Array(buffer), at = Module._malloc(Math.max(1, bytes.length));
-      if (!at) { problems.push(name + ': no memory for it'); return; }
+      if (!at) throw new Error('no memory for it');
       Module.HEAPU8.set(bytes, at);
-      Module._pendral_take_picture(places[i], at, bytes.length);
-      news[places[i]] = name;
-    }, function () { problems.push(name + ': could not be read'); });
+      Module._pendral_take_picture(place, at, bytes.length);
+      news[place] = name;
+    }).then(null, function (e) { return name + ': could not be read (' + reason(e) + ')' + builtIn(place); });
   });
-  Promise.all(reads).then(function () {
+  Promise.all(reads).then(function (failures) {
+    failures.forEach(function (line) { if (line) problems.push(line); });
     var refused = Module._pendral_check_pictures();
     news.forEach(function (name, place) {
       if (!name) return;
       if (refused & (1 << place)) {
-        problems.push(name + ': not an 8-bit bitmap of at least 4 x 4 pixels; the built-in picture stays for the ' +
-                      PLACES[place]);
+        problems.push(name + ': not an 8-bit bitmap of at least 4 x 4 pixels' + builtIn(place));
         return;
       }
       problems.push(name + ' for the ' + PLACES[place] + ', in place of ' + (was[place] || 'the built-in picture'));
       pictureNames[place] = name;
     });
+  }).catch(function (e) {
+    // Pictures the program may not have checked are not shown.
+    Module._pendral_forget_pictures(mask);
+    places.forEach(function (place) { if (place >= 0) pictureNames[place] = null; });
+    problems.push('The pictures could not be taken (' + reason(e) + '); the built-in ones show.');
+  }).then(function () {
     notice(problems.concat(restart()));
   });
 }

@@ -1,11 +1,13 @@
 // Saves a screenshot of the browser build's page, served from a build folder, as
-// the system's Chromium shows it (headless, through puppeteer-core).
+// an engine shows it (tools/web/engines.js; PENDRAL_ENGINE: chromium, the
+// default, firefox or webkit, which needs an X display).
 //
 //   node tools/web/shoot.js BUILD_DIR QUERY OUT.png [WIDTH HEIGHT [SECONDS]]
 //
 // QUERY is the page's address part after "?" (settings such as count=30&red=1).
 'use strict';
-const puppeteer = require('puppeteer-core');
+const fs = require('fs');
+const { launch } = require('./engines.js');
 const { serve } = require('./serve.js');
 
 async function main() {
@@ -15,21 +17,15 @@ async function main() {
     return 2;
   }
   const { server, url } = await serve(dir);
-  const browser = await puppeteer.launch({
-    executablePath: process.env.PENDRAL_CHROMIUM || '/usr/bin/chromium',
-    headless: true,
-    args: ['--no-sandbox', '--disable-dev-shm-usage', '--no-first-run', '--disable-gpu'],
-  });
+  const tab = await launch(process.env.PENDRAL_ENGINE || 'chromium', { width: Number(width), height: Number(height) });
   try {
-    const page = await browser.newPage();
-    await page.setViewport({ width: Number(width), height: Number(height) });
     console.log(`page: ${url}${query ? '?' + query : ''}`);
-    await page.goto(url + (query ? '?' + query : ''));
-    await page.waitForFunction(() => Module.calledRun);
+    await tab.goto(url + (query ? '?' + query : ''));
+    while (!await tab.evaluate(() => window.Module && Module.calledRun)) await new Promise((resolve) => setTimeout(resolve, 100));
     await new Promise((resolve) => setTimeout(resolve, Number(seconds) * 1000));
-    await page.screenshot({ path: out });
+    fs.writeFileSync(out, Buffer.from(await tab.screenshot(), 'base64'));
   } finally {
-    await browser.close();
+    await tab.close();
     server.close();
   }
   return 0;
