@@ -69,8 +69,9 @@ public:
     void Setup(plat::Window window, std::int32_t spriteCount, std::int32_t patternCount,
                std::int32_t imageCount, std::int32_t width, std::int32_t height);
     // Gives back the back buffer, palette, sprites, patterns and images, leaving the
-    // stage as a new one, ready for another Setup. The picture blocks themselves
-    // live on (see packed_dib.h).
+    // stage as a new one, ready for another Setup; the window's context first gets
+    // the system's palette back, so that the stage's can be deleted. The picture
+    // blocks themselves live on (see packed_dib.h).
     void Release();
 
     void SetPattern(std::int32_t patternIndex, std::int32_t imageIndex, std::int32_t centreX,
