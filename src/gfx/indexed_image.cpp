@@ -189,8 +189,7 @@ void IndexedImage::CopyRectTransparent(IndexedImage* dest, std::int32_t x, std::
                                        std::int32_t h, std::int32_t sx, std::int32_t sy) const {
     if (!header || !dest) return;
     Span c{x, y, w, h, sx, sy};
-    if (!ClipToDest(c, dest->width, dest->height)) return;
-    if (!ClipToSource(c, width, height)) return;
+    if (!ClipToDest(c, dest->width, dest->height) || !ClipToSource(c, width, height)) return;
     const std::uint8_t* s = PixelAddress(static_cast<std::int32_t>(c.sx), static_cast<std::int32_t>(c.sy + c.h - 1));
     std::uint8_t* d = dest->PixelAddress(static_cast<std::int32_t>(c.x), static_cast<std::int32_t>(c.y + c.h - 1));
     if (!s || !d) return;
@@ -208,6 +207,26 @@ void IndexedImage::CopyRectTransparent(IndexedImage* dest, std::int32_t x, std::
         s += sourceStride;
         d += destStride;
     }
+}
+
+bool IndexedImage::TransparentLayer(const IndexedImage& dest, std::int32_t x, std::int32_t y, std::int32_t w,
+                                    std::int32_t h, std::int32_t sx, std::int32_t sy,
+                                    plat::BackBufferLayer* layer) const {
+    if (!header || !bits || !dest.bits) return false;
+    Span c{x, y, w, h, sx, sy};
+    if (!ClipToDest(c, dest.width, dest.height) || !ClipToSource(c, width, height)) return false;
+    // Clipped to both images, every value fits in 32 bits again.
+    *layer = {bits,
+              Stride(),
+              height,
+              static_cast<std::int32_t>(c.x),
+              static_cast<std::int32_t>(c.y),
+              static_cast<std::int32_t>(c.w),
+              static_cast<std::int32_t>(c.h),
+              static_cast<std::int32_t>(c.sx),
+              static_cast<std::int32_t>(c.sy),
+              0};
+    return true;
 }
 
 bool IndexedImage::EnsureHeaderBlock() {

@@ -7,6 +7,10 @@
 
 #include "platform/types.h"
 
+namespace plat {
+struct BackBufferLayer;
+}
+
 // Source pixels of this colour index are left out by CopyRectTransparent.
 inline constexpr std::uint8_t TRANSPARENT_INDEX = 10;
 
@@ -45,6 +49,10 @@ public:
     // out pixels of TRANSPARENT_INDEX; clipped to dest and to this image.
     void CopyRectTransparent(IndexedImage* dest, std::int32_t x, std::int32_t y, std::int32_t w,
                              std::int32_t h, std::int32_t sx, std::int32_t sy) const;
+    // The same copy as a layer over dest (see plat::BackBufferLayer), clipped
+    // alike; false where it would copy nothing.
+    bool TransparentLayer(const IndexedImage& dest, std::int32_t x, std::int32_t y, std::int32_t w,
+                          std::int32_t h, std::int32_t sx, std::int32_t sy, plat::BackBufferLayer* layer) const;
 
     // ---- The back-buffer role ----
     // Colour table: entries 0-9 and 246-255 from the display's system palette,

@@ -56,6 +56,15 @@ void Sprite::DrawInto(IndexedImage* backBuffer) const {
                                         Saturate(std::int64_t{pattern->centreY} - halfHeight));
 }
 
+bool Sprite::LayerOver(const IndexedImage& backBuffer, plat::BackBufferLayer* layer) const {
+    // Drawn exactly when DrawInto draws.
+    if (!visible || !pattern || !pattern->image || !blankTile.header) return false;
+    return pattern->image->TransparentLayer(backBuffer, left, top, Saturate(std::int64_t{2} * halfWidth),
+                                            Saturate(std::int64_t{2} * halfHeight),
+                                            Saturate(std::int64_t{pattern->centreX} - halfWidth),
+                                            Saturate(std::int64_t{pattern->centreY} - halfHeight), layer);
+}
+
 void Sprite::Present(plat::DeviceContext dc, const IndexedImage& backBuffer, StagePlacement placement) {
     if (visible && wasShown) {
         const std::int64_t joinedLeft = left < shownLeft ? left : shownLeft;
@@ -108,11 +117,13 @@ void SpriteStage::Release() {
     if (memoryDc) plat::DeleteMemoryDc(memoryDc);
     delete[] sprites;
     delete[] patterns;
+    delete[] layers;
     delete[] images;
     // The back buffer goes last: it deletes the palette.
     backBuffer.Clear();
     sprites = nullptr;
     patterns = nullptr;
+    layers = nullptr;
     images = nullptr;
     backBufferBitmap = nullptr;
     memoryDc = nullptr;
@@ -174,6 +185,12 @@ void SpriteStage::Setup(plat::Window shownOn, std::int32_t spriteTotal, std::int
     sprites = newSprites;
     patternCount = patternTotal;
     patterns = newPatterns;
+    // Without them the frames draw into the back buffer as everywhere else.
+    layers = new (std::nothrow) plat::BackBufferLayer[static_cast<std::size_t>(spriteTotal)];
+    // Every set-up names its pictures (and with them its palette) anew.
+    static std::uint32_t picturesNamed = 0;
+    firstPicture = picturesNamed + 1;  // 0 after 2^32 names: none
+    picturesNamed += static_cast<std::uint32_t>(imageCount) + 1;
 }
 
 void SpriteStage::SetPattern(std::int32_t patternIndex, std::int32_t imageIndex, std::int32_t centreX,
@@ -251,15 +268,30 @@ void SpriteStage::ErasePass() {
     for (std::int32_t i = 0; i < spriteCount; ++i) sprites[i].EraseFrom(&backBuffer);
 }
 
+std::int32_t SpriteStage::LayerPass() {
+    std::int32_t count = 0;
+    for (std::int32_t i = 0; layers && i < spriteCount; ++i) {
+        const Sprite& sprite = sprites[i];
+        if (!sprite.LayerOver(backBuffer, &layers[count])) continue;
+        const auto image = static_cast<std::uint32_t>(sprite.pattern->image - images);
+        layers[count++].picture = firstPicture + image;
+    }
+    return count;
+}
+
 void SpriteStage::Render(plat::Window window) {
     // A stage without a back buffer (never set up, zero client size, or no pixel
     // buffer from the platform) draws nothing.
     if (!IsSetUp() || !backBuffer.bits) return;
-    DrawPass();
     plat::DeviceContext dc = plat::AcquireWindowDc(window);
+    // Where the window's copies draw the sprites themselves, the back buffer is
+    // neither drawn in nor erased: the copies read only the pictures.
+    const bool layered = layers && plat::TakesBackBufferLayers(dc);
+    if (layered) plat::SetBackBufferLayers(dc, backBuffer.bits, layers, LayerPass(), TRANSPARENT_INDEX);
+    else DrawPass();
     backBuffer.SelectPaletteInto(dc);
     plat::RealizeDcPalette(dc);
     PresentPass(dc);
     plat::ReleaseWindowDc(window, dc);
-    ErasePass();
+    if (!layered) ErasePass();
 }

@@ -33,6 +33,8 @@ public:
 
     // Draws the sprite's pattern into the back buffer, leaving out transparent pixels.
     void DrawInto(IndexedImage* backBuffer) const;
+    // The same drawing as a layer over the back buffer; false where it draws nothing.
+    bool LayerOver(const IndexedImage& backBuffer, plat::BackBufferLayer* layer) const;
     // Copies what changed on screen (old and new rectangle, joined when that is
     // cheaper) from the back buffer to the window's device context, placed there
     // as `placement` says.
@@ -100,6 +102,10 @@ public:
     // the window), for measuring the work a frame does on the back buffer.
     void DrawPass();
     void ErasePass();
+    // The frame's drawing as layers over the back buffer, for a window whose copies
+    // draw them themselves (the back buffer then stays colour index 0): the
+    // sprites that DrawPass would draw, in its order. Returns how many.
+    std::int32_t LayerPass();
 
 private:
     bool IsSetUp() const { return sprites || patterns || images; }
@@ -107,6 +113,8 @@ private:
 
     Sprite* sprites = nullptr;
     SpritePattern* patterns = nullptr;
+    plat::BackBufferLayer* layers = nullptr;  // one per sprite, for LayerPass
+    std::uint32_t firstPicture = 0;           // the layers' name of images[0] (see plat::BackBufferLayer)
     IndexedImage* images = nullptr;
     IndexedImage backBuffer;
     plat::Bitmap backBufferBitmap = nullptr;

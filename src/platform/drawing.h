@@ -74,4 +74,33 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
                  std::int32_t height, std::int32_t sourceX, std::int32_t sourceY,
                  const std::uint8_t* bits, const void* info);
 
+// A picture drawn over a back buffer with one colour index left out: the
+// rectangle (x, y, width, height) of the back buffer, counted from its top-left
+// corner, shows the picture's pixels from (sourceX, sourceY) on, also counted
+// from the top, except those of the transparent index. Both rectangles lie
+// wholly inside their images.
+struct BackBufferLayer {
+    const std::uint8_t* bits;   // the picture's bottom row
+    std::int64_t stride;        // bytes from one stored row to the next
+    std::int32_t sourceHeight;  // the picture's rows
+    std::int32_t x, y, width, height;
+    std::int32_t sourceX, sourceY;
+    // Names the picture with its pixels and the palette its copies go through:
+    // no other picture, or other palette, ever has the same (0: none).
+    std::uint32_t picture;
+};
+
+// Whether copies to the window of `dc` can draw a back buffer's layers
+// themselves (SetBackBufferLayers), straight into the window's pixels, so that
+// the back buffer itself need not be drawn in.
+bool TakesBackBufferLayers(DeviceContext dc);
+
+// Until `dc` is released, the copies from the back buffer `bits` to its window
+// show the back buffer as colour index 0 with `layers` drawn over it in order,
+// later ones over earlier ones, pixels of `transparent` left out, whatever its
+// own pixels hold. `layers` must stay as they are until the release. Does
+// nothing where TakesBackBufferLayers is false.
+void SetBackBufferLayers(DeviceContext dc, const std::uint8_t* bits, const BackBufferLayer* layers,
+                         std::int32_t count, std::uint8_t transparent);
+
 }  // namespace plat

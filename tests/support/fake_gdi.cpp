@@ -308,4 +308,7 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
     if (g.recordCalls) fake::Show(copy);
 }
 
+bool TakesBackBufferLayers(DeviceContext) { return false; }
+void SetBackBufferLayers(DeviceContext, const std::uint8_t*, const BackBufferLayer*, std::int32_t, std::uint8_t) {}
+
 }  // namespace plat

@@ -220,4 +220,8 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
                 static_cast<std::int32_t>(i1 - i0), static_cast<std::int32_t>(j1 - j0));
 }
 
+// The canvas is drawn from the back buffer's own pixels.
+bool TakesBackBufferLayers(DeviceContext) { return false; }
+void SetBackBufferLayers(DeviceContext, const std::uint8_t*, const BackBufferLayer*, std::int32_t, std::uint8_t) {}
+
 }  // namespace plat

@@ -88,4 +88,8 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
                   static_cast<const BITMAPINFO*>(info), DIB_RGB_COLORS, SRCCOPY);
 }
 
+// The back buffer is a section the system copies from itself.
+bool TakesBackBufferLayers(DeviceContext) { return false; }
+void SetBackBufferLayers(DeviceContext, const std::uint8_t*, const BackBufferLayer*, std::int32_t, std::uint8_t) {}
+
 }  // namespace plat

@@ -302,11 +302,177 @@ private:
     std::int32_t row_ = 0;
 };
 
+// Copy of n > 0 bytes that keeps the destination byte wherever the source byte
+// is `transparent`, sixteen at a time.
+void BlendRow(std::uint8_t* d, const std::uint8_t* s, std::int64_t n, std::uint8_t transparent) {
+    using Vector16 = std::uint8_t __attribute__((vector_size(16)));
+    const Vector16 key = Vector16{} + transparent;
+    for (; n >= 16; n -= 16, d += 16, s += 16) {
+        Vector16 source, dest;
+        std::memcpy(&source, s, 16);
+        std::memcpy(&dest, d, 16);
+        const Vector16 keep = reinterpret_cast<Vector16>(source == key);
+        dest = (source & ~keep) | (dest & keep);
+        std::memcpy(d, &dest, 16);
+    }
+    for (; n > 0; --n, ++d, ++s)
+        if (*s != transparent) *d = *s;
+}
+
+// The picture of `layer` converted into the surface's format through `lut`,
+// made on its first use for each picture and format; null for a picture too
+// large to keep, or without memory for it (a copy then converts the pixels it
+// shows one by one).
+const ConvertedPicture* Converted(WindowObject* s, const BackBufferLayer& layer, const std::uint32_t* lut,
+                                  std::uint8_t transparent) {
+    if (layer.picture == 0) return nullptr;
+    for (const ConvertedPicture& c : s->converted)
+        if (c.picture == layer.picture && c.format == s->format) return c.pixels ? &c : nullptr;
+    ConvertedPicture& c = s->converted[s->nextConverted];
+    s->nextConverted = (s->nextConverted + 1) % MAX_CONVERTED_PICTURES;
+    std::free(c.pixels);
+    c = {layer.picture, s->format};
+    const std::int64_t stride = layer.stride, rows = layer.sourceHeight, count = stride * rows;
+    if (count > MAX_CONVERTED_PIXELS || count <= 0) return nullptr;
+    std::int64_t runCount = 0;
+    for (std::int64_t i = 0; i < count; ++i)
+        runCount += layer.bits[i] != transparent && (i % stride == 0 || layer.bits[i - 1] == transparent);
+    const std::int64_t pixelBytes = s->image->bits_per_pixel / 8;
+    const std::int64_t pixelsSize = (count * pixelBytes + 7) & ~std::int64_t{7};
+    const std::int64_t size = pixelsSize + (rows + 1) * 4 + runCount * 8;
+    c.pixels = static_cast<char*>(std::malloc(static_cast<std::size_t>(size)));
+    if (!c.pixels) return nullptr;
+    auto* firstRun = reinterpret_cast<std::int32_t*>(c.pixels + pixelsSize);
+    auto* runs = reinterpret_cast<std::int32_t(*)[2]>(firstRun + rows + 1);
+    std::int32_t made = 0;
+    for (std::int64_t row = 0; row < rows; ++row) {
+        const std::uint8_t* in = layer.bits + row * stride;
+        s->convertRow(lut, in, c.pixels + row * stride * pixelBytes, static_cast<int>(stride));
+        firstRun[row] = made;
+        for (std::int32_t i = 0; i < stride; ++i) {
+            if (in[i] == transparent) continue;
+            if (i == 0 || in[i - 1] == transparent) runs[made++][0] = i;
+            runs[made - 1][1] = i + 1;
+        }
+    }
+    firstRun[rows] = made;
+    c.firstRun = firstRun;
+    c.runs = runs;
+    return &c;
+}
+
+void FreeConvertedPictures(WindowObject* s) {
+    for (ConvertedPicture& c : s->converted) {
+        std::free(c.pixels);
+        c = ConvertedPicture{};
+    }
+    s->nextConverted = 0;
+}
+
+// The layers that a copy may show, in order, each with its converted pixels
+// (or null); count -1: all the surface's, unconverted, when more than fit here
+// meet it.
+struct LayersMet {
+    static constexpr int MAX = 128;
+    struct Met {
+        const BackBufferLayer* layer;
+        const ConvertedPicture* converted;
+    } met[MAX];
+    int count = 0;
+};
+
+void FindLayers(WindowObject* s, const PendingCopy& c, const std::uint32_t* lut, bool convert, LayersMet* found) {
+    found->count = 0;
+    const std::int64_t left = c.x + c.dx, top = c.y + c.dy, right = left + c.width, bottom = top + c.height;
+    for (std::int32_t k = 0; k < s->layerCount; ++k) {
+        const BackBufferLayer& l = s->layers[k];
+        if (l.x >= right || l.x + l.width <= left || l.y >= bottom || l.y + l.height <= top) continue;
+        if (found->count == LayersMet::MAX) {
+            found->count = -1;  // all of them
+            return;
+        }
+        found->met[found->count++] = {&l, convert ? Converted(s, l, lut, s->transparent) : nullptr};
+    }
+}
+
+// Where row y of the back buffer (from the top), columns [left, left + width),
+// meets a layer: the part of the row, and the picture's offset there in pixels
+// from its first stored one. False where they do not meet.
+bool LayerRow(const BackBufferLayer& l, std::int64_t left, std::int64_t y, std::int32_t width, std::int64_t* from,
+              std::int64_t* to, std::int64_t* at) {
+    if (y < l.y || y >= std::int64_t{l.y} + l.height) return false;
+    *from = std::max<std::int64_t>(left, l.x);
+    *to = std::min<std::int64_t>(left + width, std::int64_t{l.x} + l.width);
+    *at = (l.sourceHeight - 1 - (l.sourceY + y - l.y)) * l.stride + l.sourceX + (*from - l.x);
+    return *from < *to;
+}
+
+// The layers of a copy, one after another: those found, or all the surface's.
+template <typename Visit>
+void ForEachLayer(const WindowObject& s, const LayersMet& found, Visit visit) {
+    if (found.count < 0) {
+        for (std::int32_t k = 0; k < s.layerCount; ++k) visit(s.layers[k], static_cast<const ConvertedPicture*>(nullptr));
+        return;
+    }
+    for (int m = 0; m < found.count; ++m) visit(*found.met[m].layer, found.met[m].converted);
+}
+
+// Rows [top, top + rows) of the back buffer (from the top), columns [left,
+// left + width), as the layers draw them over colour index 0, straight into
+// pixels of the surface: `out` gets the first row, each further one `rowBytes`
+// on. The whole piece is painted black first, then each layer over it in turn.
+template <typename Pixel>
+void ComposePixels(const WindowObject& s, const LayersMet& found, const std::uint32_t* lut, std::int64_t left,
+                   std::int64_t top, std::int32_t width, std::int32_t rows, char* out, std::int64_t rowBytes) {
+    // The rows follow each other in the staging memory: one run of it, the
+    // rows' padding included.
+    const auto black = static_cast<Pixel>(lut[0]);
+    const std::size_t bytes = static_cast<std::size_t>(rows * rowBytes);
+    if (black == 0) std::memset(out, 0, bytes);
+    else std::fill_n(reinterpret_cast<Pixel*>(out), bytes / sizeof(Pixel), black);
+    const std::uint8_t key = s.transparent;
+    ForEachLayer(s, found, [&](const BackBufferLayer& l, const ConvertedPicture* converted) {
+        const std::int64_t first = std::max<std::int64_t>(top, l.y);
+        const std::int64_t last = std::min<std::int64_t>(top + rows, std::int64_t{l.y} + l.height);
+        for (std::int64_t y = first; y < last; ++y) {
+            std::int64_t from, to, at;
+            if (!LayerRow(l, left, y, width, &from, &to, &at)) return;
+            Pixel* d = reinterpret_cast<Pixel*>(out + (y - top) * rowBytes) + (from - left);
+            if (!converted) {
+                const std::uint8_t* index = l.bits + at;
+                for (std::int64_t i = 0; i < to - from; ++i)
+                    if (index[i] != key) d[i] = static_cast<Pixel>(lut[index[i]]);
+                continue;
+            }
+            // The row's runs of opaque pixels, cut to the columns shown.
+            const std::int64_t row = at / l.stride, start = at % l.stride, end = start + (to - from);
+            const auto* pixels = reinterpret_cast<const Pixel*>(converted->pixels) + row * l.stride;
+            for (std::int32_t r = converted->firstRun[row]; r < converted->firstRun[row + 1]; ++r) {
+                const std::int64_t a = std::max<std::int64_t>(converted->runs[r][0], start);
+                const std::int64_t b = std::min<std::int64_t>(converted->runs[r][1], end);
+                if (a < b) std::memcpy(d + (a - start), pixels + a, static_cast<std::size_t>(b - a) * sizeof(Pixel));
+            }
+        }
+    });
+}
+
+// The same row as colour indices, for a conversion afterwards.
+void ComposeIndices(const WindowObject& s, const LayersMet& found, std::int64_t left, std::int64_t y,
+                    std::int32_t width, std::uint8_t* out) {
+    std::memset(out, 0, static_cast<std::size_t>(width));
+    ForEachLayer(s, found, [&](const BackBufferLayer& l, const ConvertedPicture*) {
+        std::int64_t from, to, at;
+        if (LayerRow(l, left, y, width, &from, &to, &at)) BlendRow(out + (from - left), l.bits + at, to - from, s.transparent);
+    });
+}
+
 // Converts and puts one copy. Each piece goes into the staging memory as an
 // image of its own, rows packed one after another, so that the conversion writes
 // and the server reads one sequential run of memory; with shared memory the
-// frame's pieces follow each other until the memory is full.
-void PutCopy(WindowObject* s, const std::uint32_t* lut, const PendingCopy& c, RowReadAhead* ahead) {
+// frame's pieces follow each other until the memory is full. A copy from a back
+// buffer with layers is drawn from them (`met`), row by row.
+void PutCopy(WindowObject* s, const std::uint32_t* lut, const PendingCopy& c, RowReadAhead* ahead,
+             const LayersMet* met) {
     XImage& image = *s->image;
     const std::int64_t pad = image.bitmap_pad;  // bits a row is padded to, as the server expects
     const std::int64_t rowBytes = (std::int64_t{c.width} * image.bits_per_pixel + pad - 1) / pad * (pad / 8);
@@ -316,9 +482,21 @@ void PutCopy(WindowObject* s, const std::uint32_t* lut, const PendingCopy& c, Ro
         const std::int64_t bytes = rows * rowBytes;
         if (!s->usingShm || s->stagingUsed + bytes > s->stagingBytes) StagingConsumed(s);
         char* out = s->staging + s->stagingUsed;
-        for (std::int32_t j = 0; j < rows; ++j, out += rowBytes) {
-            ahead->Next();
-            s->convertRow(lut, SourceRow(c, c.x, std::int64_t{c.y} + top + j), out, c.width);
+        const std::int64_t left = c.x + c.dx, firstRow = std::int64_t{c.y} + top + c.dy;  // in the back buffer
+        if (met && image.bits_per_pixel == 32) {
+            ComposePixels<std::uint32_t>(*s, *met, lut, left, firstRow, c.width, rows, out, rowBytes);
+        } else if (met && image.bits_per_pixel == 16) {
+            ComposePixels<std::uint16_t>(*s, *met, lut, left, firstRow, c.width, rows, out, rowBytes);
+        } else {
+            for (std::int32_t j = 0; j < rows; ++j, out += rowBytes) {
+                if (met) {
+                    ComposeIndices(*s, *met, left, firstRow + j, c.width, s->composedRow);
+                    s->convertRow(lut, s->composedRow, out, c.width);
+                } else {
+                    ahead->Next();
+                    s->convertRow(lut, SourceRow(c, c.x, std::int64_t{c.y} + top + j), out, c.width);
+                }
+            }
         }
         image.width = c.width;
         image.height = rows;
@@ -341,8 +519,16 @@ void FlushPending(WindowObject* s, Palette palette) {
     static const std::uint32_t noPalette[256] = {};
     const std::uint32_t* lut = palette && palette->pixelsFormat == s->format ? palette->pixels : noPalette;
     JoinPending(s);
-    RowReadAhead ahead(s->pending, s->pendingCount);
-    for (int i = 0; i < s->pendingCount; ++i) PutCopy(s, lut, s->pending[i], &ahead);
+    RowReadAhead ahead(s->pending, s->layers ? 0 : s->pendingCount);
+    // Pictures are converted once their palette is: 16 and 32 bits per pixel.
+    const bool convert = lut != noPalette && s->image->bits_per_pixel != 24;
+    LayersMet met;
+    for (int i = 0; i < s->pendingCount; ++i) {
+        const PendingCopy& c = s->pending[i];
+        const bool layered = s->layers && c.bits == s->layeredBits;
+        if (layered) FindLayers(s, c, lut, convert, &met);
+        PutCopy(s, lut, c, &ahead, layered ? &met : nullptr);
+    }
     s->pendingCount = 0;
 }
 
@@ -388,6 +574,12 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
         std::fprintf(stderr, "pendral: out of memory for an image of %dx%d\n", stagingWidth, stagingHeight);
         return false;
     }
+    delete[] s->composedRow;
+    s->composedRow = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(width)];
+    if (!s->composedRow) {
+        std::fprintf(stderr, "pendral: out of memory for a row of %d pixels\n", width);
+        return false;
+    }
     s->convertRow = ConversionFor(*s->image);
     if (!s->convertRow) {
         std::fprintf(stderr, "pendral: %d bits per pixel are not supported\n", s->image->bits_per_pixel);
@@ -407,6 +599,11 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
 
 void CloseSurface(WindowObject* s) {
     FreeImage(s);
+    delete[] s->composedRow;
+    s->composedRow = nullptr;
+    FreeConvertedPictures(s);
+    s->layers = nullptr;
+    s->layerCount = 0;
     s->pendingCount = 0;
     s->windowDc.selectedPalette = nullptr;  // the scene's palette is gone with it
     if (s->gc) XFreeGC(s->display, s->gc);
@@ -429,6 +626,8 @@ DeviceContext AcquireWindowDc(Window window) { return window ? &window->windowDc
 void ReleaseWindowDc(Window window, DeviceContext dc) {
     if (!window || !window->display) return;
     FlushPending(window, dc ? dc->selectedPalette : nullptr);
+    window->layers = nullptr;
+    window->layerCount = 0;
     XFlush(window->display);
     if (x11::TakeSharedMemoryFailure() && window->image) FallBackToPlainImage(window);
 }
@@ -503,6 +702,20 @@ void FillBlack(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t wi
     WindowObject* s = dc->window;
     if (s && s->gc && width > 0 && height > 0)
         XFillRectangle(s->display, s->xid, s->gc, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
+}
+
+bool TakesBackBufferLayers(DeviceContext dc) { return dc && dc->window && dc == &dc->window->windowDc; }
+
+void SetBackBufferLayers(DeviceContext dc, const std::uint8_t* bits, const BackBufferLayer* layers,
+                         std::int32_t count, std::uint8_t transparent) {
+    if (!TakesBackBufferLayers(dc)) return;
+    WindowObject* s = dc->window;
+    // Copies noted before are from the back buffer as it was: out with them first.
+    FlushPending(s, dc->selectedPalette);
+    s->layeredBits = bits;
+    s->layers = bits && layers && count > 0 ? layers : nullptr;
+    s->layerCount = s->layers ? count : 0;
+    s->transparent = transparent;
 }
 
 // Notes the copy for the end of the frame (ReleaseWindowDc), where the frame's

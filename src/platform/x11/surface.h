@@ -36,6 +36,22 @@ struct PendingCopy {
 // Converts `count` 8-bit indices at `in` into pixels at `out` through a palette's table.
 using ConvertRowFunction = void (*)(const std::uint32_t* lut, const std::uint8_t* in, char* out, int count);
 
+// A layer picture's pixels converted through its palette into the surface's
+// format, all its stored rows (padding included) in the picture's order, and
+// the runs of pixels that are not transparent in each row.
+struct ConvertedPicture {
+    std::uint32_t picture = 0;  // BackBufferLayer::picture; 0: a free place
+    std::uint32_t format = 0;   // the surface format they were made for
+    char* pixels = nullptr;     // null when there was no memory for them (one block with the runs)
+    // Stored row r's runs are runs[firstRun[r] .. firstRun[r + 1]), each the
+    // columns [start, end) of the stored row.
+    const std::int32_t* firstRun = nullptr;
+    const std::int32_t (*runs)[2] = nullptr;
+};
+inline constexpr int MAX_CONVERTED_PICTURES = 8;
+// Larger pictures are converted pixel by pixel as copies show them.
+inline constexpr std::int64_t MAX_CONVERTED_PIXELS = 1 << 20;
+
 inline constexpr int MAX_PENDING_COPIES = 256;
 // The converted pixels of a frame's copies wait in staging memory of at most this many pixels.
 inline constexpr std::int64_t STAGING_PIXELS = 512 * 1024;
@@ -64,6 +80,17 @@ struct WindowObject {
     // Copies of the frame so far, and where the next one goes in the staging image.
     PendingCopy pending[MAX_PENDING_COPIES];
     int pendingCount = 0;
+    // The frame's layers over the back buffer `layeredBits` (SetBackBufferLayers),
+    // until the window's context is released; copies from it are drawn from them
+    // a row at a time in `composedRow` (as wide as the window) and converted from there.
+    const std::uint8_t* layeredBits = nullptr;
+    const BackBufferLayer* layers = nullptr;
+    std::int32_t layerCount = 0;
+    std::uint8_t transparent = 0;
+    std::uint8_t* composedRow = nullptr;
+    // Pictures of layers already converted; the next place to take, round the ring.
+    ConvertedPicture converted[MAX_CONVERTED_PICTURES];
+    int nextConverted = 0;
     DeviceContextObject windowDc{this, nullptr, nullptr};
     DeviceContextObject memoryDc{this, nullptr, nullptr};
 };
