@@ -434,18 +434,22 @@ void ComposePixels(const WindowObject& s, const LayersMet& found, const std::uin
     ForEachLayer(s, found, [&](const BackBufferLayer& l, const ConvertedPicture* converted) {
         const std::int64_t first = std::max<std::int64_t>(top, l.y);
         const std::int64_t last = std::min<std::int64_t>(top + rows, std::int64_t{l.y} + l.height);
-        for (std::int64_t y = first; y < last; ++y) {
-            std::int64_t from, to, at;
-            if (!LayerRow(l, left, y, width, &from, &to, &at)) return;
-            Pixel* d = reinterpret_cast<Pixel*>(out + (y - top) * rowBytes) + (from - left);
+        const std::int64_t from = std::max<std::int64_t>(left, l.x);
+        const std::int64_t to = std::min<std::int64_t>(left + width, std::int64_t{l.x} + l.width);
+        if (first >= last || from >= to) return;
+        // The picture's columns [start, end) land on the piece's columns from `from` on.
+        const std::int64_t start = l.sourceX + (from - l.x), end = start + (to - from);
+        char* line = out + (first - top) * rowBytes;
+        for (std::int64_t y = first; y < last; ++y, line += rowBytes) {
+            Pixel* d = reinterpret_cast<Pixel*>(line) + (from - left);
+            const std::int64_t row = l.sourceHeight - 1 - (l.sourceY + y - l.y);  // stored rows count from the bottom
             if (!converted) {
-                const std::uint8_t* index = l.bits + at;
-                for (std::int64_t i = 0; i < to - from; ++i)
+                const std::uint8_t* index = l.bits + row * l.stride + start;
+                for (std::int64_t i = 0; i < end - start; ++i)
                     if (index[i] != key) d[i] = static_cast<Pixel>(lut[index[i]]);
                 continue;
             }
             // The row's runs of opaque pixels, cut to the columns shown.
-            const std::int64_t row = at / l.stride, start = at % l.stride, end = start + (to - from);
             const auto* pixels = reinterpret_cast<const Pixel*>(converted->pixels) + row * l.stride;
             for (std::int32_t r = converted->firstRun[row]; r < converted->firstRun[row + 1]; ++r) {
                 const std::int64_t a = std::max<std::int64_t>(converted->runs[r][0], start);
