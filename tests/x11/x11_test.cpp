@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <fstream>
 #include <functional>
@@ -30,6 +31,7 @@
 #include <vector>
 
 #include "app/animation.h"
+#include "gfx/indexed_image.h"
 #include "app/saver_options.h"
 #include "hack/run.h"
 
@@ -709,6 +711,26 @@ long DifferencesFromBackBuffer(Display* d) {
     return coloured < 1000 ? -1 : differ;
 }
 
+// Writes an 8-bit picture of width x height in colours of res/SPPAT_R0.bmp's
+// table, with transparent holes, to `path`.
+void WritePictureWithHoles(const std::string& path, std::int32_t width, std::int32_t height) {
+    std::ifstream model(PENDRAL_RES_DIR "/SPPAT_R0.bmp", std::ios::binary);
+    std::string head(54 + 1024, '\0');
+    model.read(head.data(), static_cast<std::streamsize>(head.size()));
+    const std::int32_t stride = (width + 3) & ~3;
+    const std::int32_t fields[] = {width, height};
+    std::memcpy(&head[18], fields, sizeof fields);
+    const std::uint32_t size = static_cast<std::uint32_t>(head.size()) + static_cast<std::uint32_t>(stride * height);
+    std::memcpy(&head[2], &size, 4);
+    std::memset(&head[34], 0, 4);  // the image size may be left out
+    std::string rows(static_cast<std::size_t>(stride) * height, '\0');
+    for (std::int32_t y = 0; y < height; ++y)
+        for (std::int32_t x = 0; x < width; ++x)
+            rows[static_cast<std::size_t>(y) * stride + x] =
+                static_cast<char>((x * 3 + y) % 7 == 0 ? TRANSPARENT_INDEX : 11 + (x * 5 + y * 3) % 200);
+    std::ofstream(path, std::ios::binary) << head << rows;
+}
+
 // The window shows exactly what the back buffer holds, through the palette, after
 // frames enough for the staging memory to go round its ring many times (some while
 // another client holds the server, so that the saver's requests wait and memory they
@@ -720,13 +742,22 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
         const char* what;
         std::vector<std::string> server;
         bool overTcp, shmAllowed;
+        bool holes;         // pictures with transparent holes; the red one too large to keep converted
+        bool directPixels;  // false: through colour indices, as for 24-bit pixels
     };
     const Case cases[] = {
-        {"shared memory", {"-screen", "0", "640x480x24"}, false, true},
-        {"XPutImage", {"-screen", "0", "640x480x24"}, false, false},
-        {"attach fails", {"-screen", "0", "640x480x16", "-listen", "tcp"}, true, true},
+        {"shared memory", {"-screen", "0", "640x480x24"}, false, true, false, true},
+        {"XPutImage", {"-screen", "0", "640x480x24"}, false, false, false, true},
+        {"attach fails", {"-screen", "0", "640x480x16", "-listen", "tcp"}, true, true, false, true},
+        {"pictures with holes", {"-screen", "0", "640x480x24"}, false, true, true, true},
+        {"through colour indices", {"-screen", "0", "640x480x24"}, false, true, true, false},
     };
     const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    const std::string folder = "/tmp/pendral-x11-holes-" + std::to_string(getpid());
+    mkdir(folder.c_str(), 0700);
+    WritePictureWithHoles(folder + "/SPPAT_R0.bmp", 1100, 1000);
+    WritePictureWithHoles(folder + "/SPPAT_R1.bmp", 64, 64);
+    WritePictureWithHoles(folder + "/SPPAT_R2.bmp", 61, 40);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         OwnServer server(c.server);
@@ -734,9 +765,12 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
         ASSERT_NE(other, nullptr);
         setenv("DISPLAY", ((c.overTcp ? "127.0.0.1" : "") + std::string(server.Name())).c_str(), 1);
         hack::Run run;
-        ASSERT_TRUE(hack::OpenRun(&run, Options({"-root", "-count", "100", "-red", "-blue"})));
+        std::vector<std::string> args{"-root", "-count", "100", "-red", "-blue"};
+        plat::x11::SetFileFolder(c.holes ? folder.c_str() : nullptr);
+        ASSERT_TRUE(hack::OpenRun(&run, Options(args)));
         run.surface.shmAllowed = c.shmAllowed;
         ASSERT_TRUE(hack::StartScene(&run, run.width, run.height));
+        run.surface.directPixels = c.directPixels;
         testing::internal::CaptureStderr();
         XGrabServer(other);
         XSync(other, False);
@@ -760,6 +794,9 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
         hack::CloseRun(&run);
     }
     setenv("DISPLAY", display.c_str(), 1);
+    plat::x11::SetFileFolder(nullptr);
+    for (const char* name : {"/SPPAT_R0.bmp", "/SPPAT_R1.bmp", "/SPPAT_R2.bmp"}) std::remove((folder + name).c_str());
+    rmdir(folder.c_str());
 }
 
 // An unexpected X error is printed once per kind (its error and its request);

@@ -12,14 +12,19 @@
 //               and calls these.
 // Drawing:      palette colours become pixel values of the window's TrueColor
 //               format once per palette. A frame's copies from the 8-bit back
-//               buffer are noted, joined where that is cheaper, converted a row at
-//               a time through the palette's table of pixel values, and put from a
+//               buffer are noted, joined where that is cheaper, and put from a
 //               staging memory of at most 2 MB that frames pass through as a ring
 //               (one round trip per turn); no image is as large as the window, so
 //               any size X allows (up to 32767 x 32767) works, the back buffer's
-//               untouched pages costing nothing.
+//               untouched pages costing nothing. The sprites are not drawn into
+//               the back buffer here: the stage hands over its frame as layers
+//               (SetBackBufferLayers), and each copy is painted black and has the
+//               layers' opaque runs copied over it straight into the staging
+//               memory, from pictures converted once into the window's pixels.
+//               24-bit pixels, and any other copy, go a row at a time through
+//               the palette's table.
 // Limitations:  TrueColor visuals of depth 16, 24 or 32 only.
-// Improvements: drawing the sprites straight into pixels of the window's format.
+// Improvements: fewer bytes per frame (only what changed) would cost the server less.
 // Dependencies: libX11, libXext, libXrandr, libXinerama, the C and C++ runtimes.
 #include "platform/drawing.h"
 
@@ -326,8 +331,15 @@ void BlendRow(std::uint8_t* d, const std::uint8_t* s, std::int64_t n, std::uint8
 const ConvertedPicture* Converted(WindowObject* s, const BackBufferLayer& layer, const std::uint32_t* lut,
                                   std::uint8_t transparent) {
     if (layer.picture == 0) return nullptr;
-    for (const ConvertedPicture& c : s->converted)
-        if (c.picture == layer.picture && c.format == s->format) return c.pixels ? &c : nullptr;
+    // Most layers show the picture the last one showed.
+    for (int k = 0; k < MAX_CONVERTED_PICTURES; ++k) {
+        const int at = (s->lastConverted + k) % MAX_CONVERTED_PICTURES;
+        const ConvertedPicture& c = s->converted[at];
+        if (c.picture != layer.picture || c.format != s->format) continue;
+        s->lastConverted = at;
+        return c.pixels ? &c : nullptr;
+    }
+    s->lastConverted = s->nextConverted;
     ConvertedPicture& c = s->converted[s->nextConverted];
     s->nextConverted = (s->nextConverted + 1) % MAX_CONVERTED_PICTURES;
     std::free(c.pixels);
@@ -366,7 +378,7 @@ void FreeConvertedPictures(WindowObject* s) {
         std::free(c.pixels);
         c = ConvertedPicture{};
     }
-    s->nextConverted = 0;
+    s->nextConverted = s->lastConverted = 0;
 }
 
 // The layers that a copy may show, in order, each with its converted pixels
@@ -487,9 +499,9 @@ void PutCopy(WindowObject* s, const std::uint32_t* lut, const PendingCopy& c, Ro
         if (!s->usingShm || s->stagingUsed + bytes > s->stagingBytes) StagingConsumed(s);
         char* out = s->staging + s->stagingUsed;
         const std::int64_t left = c.x + c.dx, firstRow = std::int64_t{c.y} + top + c.dy;  // in the back buffer
-        if (met && image.bits_per_pixel == 32) {
+        if (met && s->directPixels && image.bits_per_pixel == 32) {
             ComposePixels<std::uint32_t>(*s, *met, lut, left, firstRow, c.width, rows, out, rowBytes);
-        } else if (met && image.bits_per_pixel == 16) {
+        } else if (met && s->directPixels && image.bits_per_pixel == 16) {
             ComposePixels<std::uint16_t>(*s, *met, lut, left, firstRow, c.width, rows, out, rowBytes);
         } else {
             for (std::int32_t j = 0; j < rows; ++j, out += rowBytes) {
@@ -524,8 +536,8 @@ void FlushPending(WindowObject* s, Palette palette) {
     const std::uint32_t* lut = palette && palette->pixelsFormat == s->format ? palette->pixels : noPalette;
     JoinPending(s);
     RowReadAhead ahead(s->pending, s->layers ? 0 : s->pendingCount);
-    // Pictures are converted once their palette is: 16 and 32 bits per pixel.
-    const bool convert = lut != noPalette && s->image->bits_per_pixel != 24;
+    // Pictures are converted once their palette is.
+    const bool convert = lut != noPalette && s->directPixels;
     LayersMet met;
     for (int i = 0; i < s->pendingCount; ++i) {
         const PendingCopy& c = s->pending[i];
@@ -585,6 +597,7 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
         return false;
     }
     s->convertRow = ConversionFor(*s->image);
+    s->directPixels = s->image->bits_per_pixel != 24;
     if (!s->convertRow) {
         std::fprintf(stderr, "pendral: %d bits per pixel are not supported\n", s->image->bits_per_pixel);
         return false;

@@ -48,7 +48,8 @@ struct ConvertedPicture {
     const std::int32_t* firstRun = nullptr;
     const std::int32_t (*runs)[2] = nullptr;
 };
-inline constexpr int MAX_CONVERTED_PICTURES = 8;
+// Room for the pictures of a stage per monitor.
+inline constexpr int MAX_CONVERTED_PICTURES = 64;
 // Larger pictures are converted pixel by pixel as copies show them.
 inline constexpr std::int64_t MAX_CONVERTED_PIXELS = 1 << 20;
 
@@ -88,9 +89,12 @@ struct WindowObject {
     std::int32_t layerCount = 0;
     std::uint8_t transparent = 0;
     std::uint8_t* composedRow = nullptr;
-    // Pictures of layers already converted; the next place to take, round the ring.
+    bool directPixels = false;   // layers straight into pixels (16 and 32 bits), else through composedRow
+    // Pictures of layers already converted; the next place to take, round the
+    // ring, and the last one found.
     ConvertedPicture converted[MAX_CONVERTED_PICTURES];
     int nextConverted = 0;
+    int lastConverted = 0;
     DeviceContextObject windowDc{this, nullptr, nullptr};
     DeviceContextObject memoryDc{this, nullptr, nullptr};
 };
