@@ -712,7 +712,7 @@ long DifferencesFromBackBuffer(Display* d) {
 }
 
 // Writes an 8-bit picture of width x height in colours of res/SPPAT_R0.bmp's
-// table, with transparent holes, to `path`.
+// table (the transparent one white), with transparent holes, to `path`.
 void WritePictureWithHoles(const std::string& path, std::int32_t width, std::int32_t height) {
     std::ifstream model(PENDRAL_RES_DIR "/SPPAT_R0.bmp", std::ios::binary);
     std::string head(54 + 1024, '\0');
@@ -723,6 +723,7 @@ void WritePictureWithHoles(const std::string& path, std::int32_t width, std::int
     const std::uint32_t size = static_cast<std::uint32_t>(head.size()) + static_cast<std::uint32_t>(stride * height);
     std::memcpy(&head[2], &size, 4);
     std::memset(&head[34], 0, 4);  // the image size may be left out
+    std::memset(&head[54 + 4 * TRANSPARENT_INDEX], 0xFF, 3);  // a transparent pixel drawn would show white
     std::string rows(static_cast<std::size_t>(stride) * height, '\0');
     for (std::int32_t y = 0; y < height; ++y)
         for (std::int32_t x = 0; x < width; ++x)
