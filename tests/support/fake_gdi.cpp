@@ -49,11 +49,19 @@ std::deque<std::vector<std::uint8_t>>& PixelStore() {
     return store;
 }
 
+// The back buffer whose copies show layers, until the window's context is released.
+const std::uint8_t* layeredBits = nullptr;
+std::vector<plat::BackBufferLayer> layers;
+std::uint8_t layerTransparent = 0;
+
 void ResetGdi() {
     std::memset(gdiState.systemPalette, 0, sizeof gdiState.systemPalette);
     gdiState.hasSystemPalette = true;
     gdiState.failPixelBuffer = false;
     gdiState.recordCalls = true;
+    gdiState.takesLayers = false;
+    layeredBits = nullptr;
+    layers.clear();
     gdiState.windowCopyCount = 0;
     std::memset(shownAt, 0, sizeof shownAt);
     gdiState.windowDcsHeld = gdiState.screenDcsHeld = 0;
@@ -91,6 +99,17 @@ std::int32_t Get32(const std::uint8_t* p) {
 
 // Puts what a copy takes from the 8-bit bottom-up picture (bits, info) on the
 // screen, as the system would: only pixels inside both the picture and the screen.
+// Back-buffer pixel (x, y), counted from the top, as the layers draw it over index 0.
+std::uint8_t LayeredPixel(std::int64_t x, std::int64_t y) {
+    std::uint8_t value = 0;
+    for (const plat::BackBufferLayer& l : layers) {
+        if (x < l.x || x >= l.x + l.width || y < l.y || y >= l.y + l.height) continue;
+        const std::uint8_t v = l.bits[(l.sourceHeight - 1 - (l.sourceY + y - l.y)) * l.stride + l.sourceX + x - l.x];
+        if (v != layerTransparent) value = v;
+    }
+    return value;
+}
+
 void Show(const WindowCopy& c) {
     if (!c.bits || !c.info || c.width <= 0 || c.height <= 0) return;
     const auto* header = static_cast<const std::uint8_t*>(c.info);
@@ -107,7 +126,7 @@ void Show(const WindowCopy& c) {
     for (std::int64_t k = k0; k < k1; ++k) {
         const std::uint8_t* row = c.bits + (bottomRow - k) * stride + sourceX;
         for (std::int64_t j = j0; j < j1; ++j) {
-            shown[y + k][x + j] = row[j];
+            shown[y + k][x + j] = c.bits == layeredBits ? LayeredPixel(sourceX + j, pictureHeight - 1 - (bottomRow - k)) : row[j];
             shownAt[y + k][x + j] = true;
         }
     }
@@ -170,6 +189,8 @@ DeviceContext AcquireWindowDc(Window window) {
 void ReleaseWindowDc(Window window, DeviceContext dc) {
     fake::Note("ReleaseWindowDc", {fake::Arg(window), fake::Arg(dc)});
     --fake::gdiState.windowDcsHeld;
+    fake::layeredBits = nullptr;
+    fake::layers.clear();
 }
 
 std::uint32_t ReadSystemPalette(DeviceContext dc, std::uint32_t first, std::uint32_t count, PaletteEntry* entries) {
@@ -308,7 +329,15 @@ void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t 
     if (g.recordCalls) fake::Show(copy);
 }
 
-bool TakesBackBufferLayers(DeviceContext) { return false; }
-void SetBackBufferLayers(DeviceContext, const std::uint8_t*, const BackBufferLayer*, std::int32_t, std::uint8_t) {}
+bool TakesBackBufferLayers(DeviceContext dc) { return fake::gdiState.takesLayers && dc == fake::WindowDc(); }
+
+void SetBackBufferLayers(DeviceContext dc, const std::uint8_t* bits, const BackBufferLayer* given, std::int32_t count,
+                         std::uint8_t transparent) {
+    fake::Note("SetBackBufferLayers", {count, transparent});
+    if (!TakesBackBufferLayers(dc)) return;
+    fake::layeredBits = bits;
+    fake::layers.assign(given, given + count);
+    fake::layerTransparent = transparent;
+}
 
 }  // namespace plat

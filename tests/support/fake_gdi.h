@@ -35,6 +35,9 @@ struct GdiState {
     bool hasSystemPalette = true;           // false: the display reports no system palette
     bool failPixelBuffer = false;           // CreatePixelBuffer fails
     bool recordCalls = true;                // false: nothing goes to the call log nor the screen (benchmarks)
+    // True: window contexts take a back buffer's layers, and copies from it show
+    // them (as X11 does) until the context is released.
+    bool takesLayers = false;
 
     // Every StretchCopy since the last reset (or ClearWindowCopies), oldest first;
     // copies beyond kMaxWindowCopies are counted but not kept.

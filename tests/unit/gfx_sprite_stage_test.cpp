@@ -203,6 +203,43 @@ TEST_F(SpriteStageTest, BackBufferIsBlackAfterEveryFrame) {
     EXPECT_GT(drawnFrames, 8);
 }
 
+// A window whose copies draw the layers themselves shows, after every frame, what
+// the draw pass would have drawn, while the back buffer stays black: sprites of
+// odd sizes, hidden, across the edges, far off, and one too large to erase.
+TEST_F(SpriteStageTest, LayersShowWhatTheDrawPassDraws) {
+    fake::Gdi().takesLayers = true;
+    SpriteStage stage;
+    const int width = 300, height = 200, count = 30;
+    SetUpLikeTheSaver(stage, count, width, height);
+    stage.SetSpriteSize(5, 33, 17);
+    stage.SetSpriteSize(6, 7, 50);
+    stage.SetSpriteSize(7, 20000, 20000);
+    std::mt19937 random(2024);
+    int differences = 0, compared = 0;
+    for (int frame = 0; frame < 200; ++frame) {
+        for (int i = 0; i < count; ++i) {
+            const bool far = random() % 40 == 0;
+            stage.SetSpritePosition(i, static_cast<int>(random() % (far ? 3 * width : width + 60)) - (far ? width : 30),
+                                    static_cast<int>(random() % (far ? 3 * height : height + 60)) - (far ? height : 30));
+            if (random() % 20 == 0) stage.SetSpriteVisible(i, random() % 2 == 0);
+        }
+        stage.Render(kWindow);
+        ASSERT_TRUE(AllBlack(stage)) << "frame " << frame;
+        stage.DrawPass();
+        const IndexedImage& b = stage.BackBuffer();
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) {
+                const int shown = fake::ShownPixel(x, y);
+                if (shown == fake::kNeverShown) continue;
+                ++compared;
+                differences += shown != *b.PixelAddress(x, y);
+            }
+        stage.ErasePass();
+    }
+    EXPECT_EQ(differences, 0);
+    EXPECT_GT(compared, 200 * width * height / 2);
+}
+
 TEST_F(SpriteStageTest, OddWidthDrawsTwiceItsHalfAndErasesAndPresentsItsWhole) {
     fake::Files().builtInBitmaps["SPPAT_R0"] = gfxtest::PackedPicture([](int, int) { return 5; });
     SpriteStage stage;
