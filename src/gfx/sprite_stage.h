@@ -1,6 +1,8 @@
 // Moving pictures on the saver window without flicker: an 8-bit back buffer
 // that is all colour index 0 between frames, sprites drawn into it, their
-// changed rectangles copied to the window, then erased again.
+// changed rectangles copied to the window, then erased again. Where the
+// window's copies draw a back buffer's layers themselves (X11), the sprites are
+// handed over as layers instead, and the back buffer is never drawn in.
 #pragma once
 
 #include <cstdint>
@@ -88,7 +90,7 @@ public:
     // client area from its corner on.
     void SetOrigin(std::int32_t x, std::int32_t y) { placement = {{x, y}, true}; }
 
-    // One frame: draw pass, present pass, erase pass.
+    // One frame: draw pass, present pass, erase pass (or layer pass and present pass).
     void Render(plat::Window window);
 
     // Read-only views for tests and benchmarks.
