@@ -46,10 +46,14 @@ void CopyToWindow(plat::DeviceContext dc, const IndexedImage& backBuffer, StageP
 
 // ---- Sprite ------------------------------------------------------------------------
 
-void Sprite::DrawInto(IndexedImage* backBuffer) const {
+bool Sprite::Draws() const {
     // A sprite whose blank tile could not be made could not be erased again, so it
     // is not drawn either: the back buffer must be black after every frame.
-    if (!visible || !pattern || !pattern->image || !blankTile.header) return;
+    return visible && pattern && pattern->image && blankTile.header;
+}
+
+void Sprite::DrawInto(IndexedImage* backBuffer) const {
+    if (!Draws()) return;
     pattern->image->CopyRectTransparent(backBuffer, left, top, Saturate(std::int64_t{2} * halfWidth),
                                         Saturate(std::int64_t{2} * halfHeight),
                                         Saturate(std::int64_t{pattern->centreX} - halfWidth),
@@ -57,12 +61,10 @@ void Sprite::DrawInto(IndexedImage* backBuffer) const {
 }
 
 bool Sprite::LayerOver(const IndexedImage& backBuffer, plat::BackBufferLayer* layer) const {
-    // Drawn exactly when DrawInto draws.
-    if (!visible || !pattern || !pattern->image || !blankTile.header) return false;
-    return pattern->image->TransparentLayer(backBuffer, left, top, Saturate(std::int64_t{2} * halfWidth),
-                                            Saturate(std::int64_t{2} * halfHeight),
-                                            Saturate(std::int64_t{pattern->centreX} - halfWidth),
-                                            Saturate(std::int64_t{pattern->centreY} - halfHeight), layer);
+    return Draws() && pattern->image->TransparentLayer(backBuffer, left, top, Saturate(std::int64_t{2} * halfWidth),
+                                                       Saturate(std::int64_t{2} * halfHeight),
+                                                       Saturate(std::int64_t{pattern->centreX} - halfWidth),
+                                                       Saturate(std::int64_t{pattern->centreY} - halfHeight), layer);
 }
 
 void Sprite::Present(plat::DeviceContext dc, const IndexedImage& backBuffer, StagePlacement placement) {

@@ -35,6 +35,8 @@ public:
 
     // Draws the sprite's pattern into the back buffer, leaving out transparent pixels.
     void DrawInto(IndexedImage* backBuffer) const;
+    // Whether DrawInto draws at all (visible, with a picture, and erasable).
+    bool Draws() const;
     // The same drawing as a layer over the back buffer; false where it draws nothing.
     bool LayerOver(const IndexedImage& backBuffer, plat::BackBufferLayer* layer) const;
     // Copies what changed on screen (old and new rectangle, joined when that is

@@ -307,23 +307,6 @@ private:
     std::int32_t row_ = 0;
 };
 
-// Copy of n > 0 bytes that keeps the destination byte wherever the source byte
-// is `transparent`, sixteen at a time.
-void BlendRow(std::uint8_t* d, const std::uint8_t* s, std::int64_t n, std::uint8_t transparent) {
-    using Vector16 = std::uint8_t __attribute__((vector_size(16)));
-    const Vector16 key = Vector16{} + transparent;
-    for (; n >= 16; n -= 16, d += 16, s += 16) {
-        Vector16 source, dest;
-        std::memcpy(&source, s, 16);
-        std::memcpy(&dest, d, 16);
-        const Vector16 keep = reinterpret_cast<Vector16>(source == key);
-        dest = (source & ~keep) | (dest & keep);
-        std::memcpy(d, &dest, 16);
-    }
-    for (; n > 0; --n, ++d, ++s)
-        if (*s != transparent) *d = *s;
-}
-
 // The picture of `layer` converted into the surface's format through `lut`,
 // made on its first use for each picture and format; null for a picture too
 // large to keep, or without memory for it (a copy then converts the pixels it
@@ -472,13 +455,16 @@ void ComposePixels(const WindowObject& s, const LayersMet& found, const std::uin
     });
 }
 
-// The same row as colour indices, for a conversion afterwards.
+// The same row as colour indices, for a conversion afterwards (24-bit pixels:
+// rare enough for a plain loop).
 void ComposeIndices(const WindowObject& s, const LayersMet& found, std::int64_t left, std::int64_t y,
                     std::int32_t width, std::uint8_t* out) {
     std::memset(out, 0, static_cast<std::size_t>(width));
     ForEachLayer(s, found, [&](const BackBufferLayer& l, const ConvertedPicture*) {
         std::int64_t from, to, at;
-        if (LayerRow(l, left, y, width, &from, &to, &at)) BlendRow(out + (from - left), l.bits + at, to - from, s.transparent);
+        if (!LayerRow(l, left, y, width, &from, &to, &at)) return;
+        for (std::int64_t i = 0; i < to - from; ++i)
+            if (l.bits[at + i] != s.transparent) out[from - left + i] = l.bits[at + i];
     });
 }
 
