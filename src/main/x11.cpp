@@ -1,7 +1,11 @@
 // pendral, the Linux saver: XScreenSaver-style options, then the animation on an X
 // window until a signal or the window's end (hack/ holds the run, platform/x11/
 // the X11 side of drawing, files and the clock).
+#include <sys/random.h>
+#include <unistd.h>
+
 #include <cstdio>
+#include <ctime>
 
 #include "app/saver_options.h"
 #include "hack/run.h"
@@ -11,6 +15,23 @@
 #ifndef PENDRAL_VERSION
 #define PENDRAL_VERSION "unknown"
 #endif
+
+namespace {
+
+// XScreenSaver starts one saver per monitor, all within the same second: each
+// takes a seed of its own from the system, or, should that fail, from the time
+// to the nanosecond mixed with its process id, so that no two scatter alike.
+std::uint32_t SeedOfItsOwn() {
+    std::uint32_t seed = 0;
+    if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof seed)) return seed;
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    const std::uint64_t nanoseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + now.tv_nsec;
+    const std::uint64_t mixed = nanoseconds ^ (static_cast<std::uint64_t>(getpid()) * 0x9E3779B97F4A7C15u);
+    return static_cast<std::uint32_t>(mixed ^ (mixed >> 32));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     SaverOptions options;
@@ -30,7 +51,7 @@ int main(int argc, char** argv) {
     hack::CatchStopSignals();
     ApplySaverOptions(options);
     plat::x11::SetFileFolder(options.spritesFolder);
-    SeedRandom();
+    SetRandomState(SeedOfItsOwn());
 
     hack::Run run;
     const int status = hack::OpenRun(&run, options) ? hack::RunSaver(&run) : 1;

@@ -366,6 +366,33 @@ TEST_F(OnDisplay, XscreensaverWindowIsUsedAResizeSetsTheFieldUpAgainAndExposedPa
     XDestroyWindow(d_, w);
 }
 
+// XScreenSaver starts a saver on each monitor within one second: on equal windows,
+// each scatters its own bodies. Caught in the same frame (one every 0.1 s), two
+// savers of one seed would show the same picture.
+TEST_F(OnDisplay, SaversStartedInTheSameSecondOnEqualWindowsScatterApart) {
+    const Window left = MakeWindow(320, 240), right = MakeWindow(320, 240);
+    XMoveWindow(d_, right, 400, 10);
+    XSync(d_, False);
+    const std::time_t started = std::time(nullptr);
+    while (std::time(nullptr) == started) std::this_thread::sleep_for(5ms);
+    const std::vector<std::string> args{"-count", "10", "-delay", "100000", "-window-id"};
+    Saver first([&] { auto v = args; v.push_back(Hex(left)); return v; }());
+    Saver second([&] { auto v = args; v.push_back(Hex(right)); return v; }());
+    int compared = 0, same = 0;
+    for (int look = 0; look < 300 && compared < 30; ++look, std::this_thread::sleep_for(30ms)) {
+        const Colours l = LookAll(d_, left), r = LookAll(d_, right);
+        if (l.green < 200 || r.green < 200) continue;
+        ++compared;
+        same += l.pixels == r.pixels;
+    }
+    EXPECT_EQ(compared, 30);
+    EXPECT_EQ(same, 0) << "the same picture on both windows";
+    EXPECT_EQ(first.EndWith(SIGTERM), 0);
+    EXPECT_EQ(second.EndWith(SIGTERM), 0);
+    XDestroyWindow(d_, left);
+    XDestroyWindow(d_, right);
+}
+
 // Pictures are found by their name with and without ".bmp"; a hostile one is
 // skipped, its sprites left out. The blue body is drawn with -blue.
 TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
