@@ -126,9 +126,10 @@ void IndexedImage::LoadFromBitmap(const char* name) {
     header = nullptr;
     if (!dib) return;
     // Only 8-bit pictures; their rows follow the colour table, whatever its length.
+    // Files come bottom-up; a built-in picture stored top-down could not be drawn.
     const DibHeader h = ReadDibHeader(dib);
     DibLayout layout;
-    if (h.bitCount != 8 || !ComputeDibLayout(h, &layout)) return;
+    if (h.bitCount != 8 || h.height < 0 || !ComputeDibLayout(h, &layout)) return;
     header = dib;
     width = h.width;
     height = h.height;

@@ -24,8 +24,9 @@ public:
     // Deletes what the image owns (palette, header block) and leaves it empty.
     void Clear();
 
-    // Loads the 8-bit picture of that name (file first, then built-in). Any other
-    // kind of picture, or none, leaves the image empty (null header).
+    // Loads the 8-bit picture of that name (file first, then built-in; a file
+    // stored top row first is turned bottom-up). Any other kind of picture, or
+    // none, leaves the image empty (null header).
     void LoadFromBitmap(const char* name);
 
     // Makes the image a zero-filled (colour index 0) blank; returns its packed bitmap

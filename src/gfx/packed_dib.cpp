@@ -1,5 +1,6 @@
 #include "gfx/packed_dib.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -146,6 +147,18 @@ bool TableShape(const DibHeader& h, std::uint32_t* colours) {
     return true;
 }
 
+// A top-down picture (negative height, the top row stored first) made bottom-up
+// like every other: its rows in the opposite order and its height positive.
+void TurnBottomUp(std::uint8_t* block, const DibLayout& layout) {
+    DibHeader h = ReadDibHeader(block);
+    std::uint8_t* top = block + layout.pixelOffset;
+    std::uint8_t* bottom = top + layout.pixelBytes - layout.rowBytes;
+    for (; top < bottom; top += layout.rowBytes, bottom -= layout.rowBytes)
+        std::swap_ranges(top, top + layout.rowBytes, bottom);
+    h.height = -h.height;
+    WriteDibHeader(block, h);
+}
+
 }  // namespace
 
 bool ComputeDibLayout(const DibHeader& h, DibLayout* layout) {
@@ -279,6 +292,7 @@ const std::uint8_t* LoadPackedDib(const char* name) {
     const std::uint32_t wanted = h.sizeImage < layout.pixelBytes ? h.sizeImage : layout.pixelBytes;
     plat::ReadFromFile(file, grown + layout.pixelOffset, wanted);
     plat::CloseFile(file);
+    if (h.height < 0) TurnBottomUp(grown, layout);
     return grown;
 }
 

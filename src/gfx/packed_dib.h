@@ -56,7 +56,8 @@ bool ComputeDibLayout(const DibHeader& header, DibLayout* layout);
 
 // The packed bitmap of that name: the bitmap file that opens under the name, or,
 // when none opens, the built-in bitmap of that name exactly as stored (read-only).
-// Null when neither exists or the bitmap is unusable.
+// Null when neither exists or the bitmap is unusable. A file's picture stored top
+// row first (negative height) comes back bottom-up, with a positive height.
 const std::uint8_t* LoadPackedDib(const char* name);
 
 // Reads the headers of the bitmap file at the current position (file header

@@ -187,21 +187,44 @@ TEST_F(IndexedImageTest, LoadsEightBitPicturesOnlyWithRowsAfterTheirOwnTable) {
     missing.LoadFromBitmap("NONE");
     EXPECT_EQ(missing.header, nullptr);
 
-    // A top-down picture has no addressable pixel and copies nothing.
-    gfxtest::InfoBitmap top;
-    top.width = 8;
-    top.height = -8;
-    fake::Files().files["TOP"] = gfxtest::Make(top);
-    IndexedImage topDown, dest;
-    topDown.LoadFromBitmap("TOP");
-    dest.CreateBlank(16, 16);
+    // A top-down file (the top row stored first) draws exactly as its bottom-up twin.
+    gfxtest::InfoBitmap up;
+    up.width = 8;
+    up.height = 8;
+    gfxtest::InfoBitmap down = up;
+    down.height = -8;
+    down.pixel = [&up](std::uint32_t i) { return up.pixel((7 - i / 8) * 8 + i % 8); };
+    fake::Files().files["UP"] = gfxtest::Make(up);
+    fake::Files().files["DOWN"] = gfxtest::Make(down);
+    IndexedImage upright, topDown, fromUp, fromDown;
+    upright.LoadFromBitmap("UP");
+    topDown.LoadFromBitmap("DOWN");
     ASSERT_NE(topDown.header, nullptr);
-    EXPECT_EQ(topDown.PixelAddress(0, 0), nullptr);
-    topDown.CopyTo(&dest, 0, 0);
-    topDown.CopyRectTransparent(&dest, 0, 0, 8, 8, 0, 0);
-    EXPECT_EQ(CountNot(dest, 0), 0);
+    EXPECT_EQ(topDown.height, 8);
+    fromUp.CreateBlank(16, 16);
+    fromDown.CreateBlank(16, 16);
+    for (IndexedImage* dest : {&fromUp, &fromDown}) {
+        const IndexedImage& source = dest == &fromUp ? upright : topDown;
+        source.CopyTo(dest, 3, 5);
+        source.CopyRectTransparent(dest, 10, 1, 5, 7, 2, 0);
+    }
+    EXPECT_GT(CountNot(fromDown, 0), 64);
+    EXPECT_EQ(std::memcmp(fromUp.bits, fromDown.bits, 16 * 16), 0);
+    // A built-in picture cannot be turned: stored top-down, it is not taken.
+    fake::Files().builtInBitmaps["TOPB"] = gfxtest::Make([] {
+        gfxtest::InfoBitmap b;
+        b.height = -2;
+        b.fileHeader = false;
+        return b;
+    }());
+    IndexedImage builtIn;
+    builtIn.LoadFromBitmap("TOPB");
+    EXPECT_EQ(builtIn.header, nullptr);
+    IndexedImage dest;
+    dest.CreateBlank(16, 16);
     missing.CopyTo(&dest, 0, 0);
     missing.CopyRectTransparent(&dest, 0, 0, 8, 8, 0, 0);
+    EXPECT_EQ(CountNot(dest, 0), 0);
 }
 
 // ---- The back-buffer role ----------------------------------------------------------

@@ -219,16 +219,19 @@ TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
     EXPECT_EQ(PackedDibBlockBytes(dib), 40u + 65536);
 }
 
-TEST_F(PackedDibTest, TopDownPictureKeepsItsNegativeHeightAndAllItsRows) {
+TEST_F(PackedDibTest, TopDownPictureIsTurnedBottomUpWithAllItsRows) {
     InfoBitmap s;
     s.width = 3;
     s.height = -5;
     const std::uint8_t* dib = LoadFile(Make(s));
     ASSERT_NE(dib, nullptr);
-    EXPECT_EQ(HeaderOf(dib).height, -5);
+    EXPECT_EQ(HeaderOf(dib).height, 5);
     EXPECT_EQ(HeaderOf(dib).sizeImage, 20u);
-    EXPECT_EQ(PackedDibBlockBytes(dib), 1064u + 20);
-    EXPECT_EQ(dib[1064 + 19], s.pixel(19));
+    ASSERT_EQ(PackedDibBlockBytes(dib), 1064u + 20);
+    // Row r of the file (the top one first) is row 4 - r of the block, padding and all.
+    Bytes rows(20);
+    for (std::uint32_t i = 0; i < 20; ++i) rows[(4 - i / 4) * 4 + i % 4] = s.pixel(i);
+    EXPECT_EQ(Bytes(dib + 1064, dib + 1084), rows);
 }
 
 TEST_F(PackedDibTest, LongerInfoHeaderKeepsFortyBytesAndFindsItsTableAfterItself) {

@@ -739,22 +739,23 @@ long DifferencesFromBackBuffer(Display* d) {
 }
 
 // Writes an 8-bit picture of width x height in colours of res/SPPAT_R0.bmp's
-// table (the transparent one white), with transparent holes, to `path`.
-void WritePictureWithHoles(const std::string& path, std::int32_t width, std::int32_t height) {
+// table (the transparent one white), with transparent holes, to `path`; stored
+// top row first (a negative height) when `topDown`.
+void WritePictureWithHoles(const std::string& path, std::int32_t width, std::int32_t height, bool topDown = false) {
     std::ifstream model(PENDRAL_RES_DIR "/SPPAT_R0.bmp", std::ios::binary);
     std::string head(54 + 1024, '\0');
     model.read(head.data(), static_cast<std::streamsize>(head.size()));
     const std::int32_t stride = (width + 3) & ~3;
-    const std::int32_t fields[] = {width, height};
+    const std::int32_t fields[] = {width, topDown ? -height : height};
     std::memcpy(&head[18], fields, sizeof fields);
     const std::uint32_t size = static_cast<std::uint32_t>(head.size()) + static_cast<std::uint32_t>(stride * height);
     std::memcpy(&head[2], &size, 4);
     std::memset(&head[34], 0, 4);  // the image size may be left out
     std::memset(&head[54 + 4 * TRANSPARENT_INDEX], 0xFF, 3);  // a transparent pixel drawn would show white
     std::string rows(static_cast<std::size_t>(stride) * height, '\0');
-    for (std::int32_t y = 0; y < height; ++y)
+    for (std::int32_t y = 0; y < height; ++y)  // y counts from the bottom
         for (std::int32_t x = 0; x < width; ++x)
-            rows[static_cast<std::size_t>(y) * stride + x] =
+            rows[static_cast<std::size_t>(topDown ? height - 1 - y : y) * stride + x] =
                 static_cast<char>((x * 3 + y) % 7 == 0 ? TRANSPARENT_INDEX : 11 + (x * 5 + y * 3) % 200);
     std::ofstream(path, std::ios::binary) << head << rows;
 }
@@ -765,27 +766,34 @@ void WritePictureWithHoles(const std::string& path, std::int32_t width, std::int
 // name must not change meanwhile), with sprites cut by every edge of the window.
 // Through shared memory, without it, and where the attach of shared memory fails (a
 // depth 16 server reached over TCP) and the drawing falls back to XPutImage.
+// Pictures stored top row first (-sprites) are drawn like any other.
 TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
+    enum Pictures { BUILT_IN, HOLES, TOP_DOWN };
     struct Case {
         const char* what;
         std::vector<std::string> server;
         bool overTcp, shmAllowed;
-        bool holes;         // pictures with transparent holes; the red one too large to keep converted
+        Pictures pictures;  // HOLES: with transparent holes; the red one too large to keep converted
         bool directPixels;  // false: through colour indices, as for 24-bit pixels
     };
     const Case cases[] = {
-        {"shared memory", {"-screen", "0", "640x480x24"}, false, true, false, true},
-        {"XPutImage", {"-screen", "0", "640x480x24"}, false, false, false, true},
-        {"attach fails", {"-screen", "0", "640x480x16", "-listen", "tcp"}, true, true, false, true},
-        {"pictures with holes", {"-screen", "0", "640x480x24"}, false, true, true, true},
-        {"through colour indices", {"-screen", "0", "640x480x24"}, false, true, true, false},
+        {"shared memory", {"-screen", "0", "640x480x24"}, false, true, BUILT_IN, true},
+        {"XPutImage", {"-screen", "0", "640x480x24"}, false, false, BUILT_IN, true},
+        {"attach fails", {"-screen", "0", "640x480x16", "-listen", "tcp"}, true, true, BUILT_IN, true},
+        {"pictures with holes", {"-screen", "0", "640x480x24"}, false, true, HOLES, true},
+        {"through colour indices", {"-screen", "0", "640x480x24"}, false, true, HOLES, false},
+        {"top-down pictures", {"-screen", "0", "640x480x24"}, false, true, TOP_DOWN, true},
     };
     const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
-    const std::string folder = "/tmp/pendral-x11-holes-" + std::to_string(getpid());
-    mkdir(folder.c_str(), 0700);
-    WritePictureWithHoles(folder + "/SPPAT_R0.bmp", 1100, 1000);
-    WritePictureWithHoles(folder + "/SPPAT_R1.bmp", 64, 64);
-    WritePictureWithHoles(folder + "/SPPAT_R2.bmp", 61, 40);
+    const std::string base = "/tmp/pendral-x11-holes-" + std::to_string(getpid());
+    const std::string folders[] = {"", base, base + "-top-down"};
+    for (const Pictures p : {HOLES, TOP_DOWN}) {
+        const std::string& folder = folders[p];
+        mkdir(folder.c_str(), 0700);
+        WritePictureWithHoles(folder + "/SPPAT_R0.bmp", p == HOLES ? 1100 : 100, p == HOLES ? 1000 : 90, p == TOP_DOWN);
+        WritePictureWithHoles(folder + "/SPPAT_R1.bmp", 64, 64, p == TOP_DOWN);
+        WritePictureWithHoles(folder + "/SPPAT_R2.bmp", 61, 40, p == TOP_DOWN);
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         OwnServer server(c.server);
@@ -794,7 +802,7 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
         setenv("DISPLAY", ((c.overTcp ? "127.0.0.1" : "") + std::string(server.Name())).c_str(), 1);
         hack::Run run;
         std::vector<std::string> args{"-root", "-count", "100", "-red", "-blue"};
-        plat::x11::SetFileFolder(c.holes ? folder.c_str() : nullptr);
+        plat::x11::SetFileFolder(c.pictures == BUILT_IN ? nullptr : folders[c.pictures].c_str());
         ASSERT_TRUE(hack::OpenRun(&run, Options(args)));
         run.surface.shmAllowed = c.shmAllowed;
         ASSERT_TRUE(hack::StartScene(&run, run.width, run.height));
@@ -823,8 +831,11 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
     }
     setenv("DISPLAY", display.c_str(), 1);
     plat::x11::SetFileFolder(nullptr);
-    for (const char* name : {"/SPPAT_R0.bmp", "/SPPAT_R1.bmp", "/SPPAT_R2.bmp"}) std::remove((folder + name).c_str());
-    rmdir(folder.c_str());
+    for (const Pictures p : {HOLES, TOP_DOWN}) {
+        for (const char* name : {"/SPPAT_R0.bmp", "/SPPAT_R1.bmp", "/SPPAT_R2.bmp"})
+            std::remove((folders[p] + name).c_str());
+        rmdir(folders[p].c_str());
+    }
 }
 
 // An unexpected X error is printed once per kind (its error and its request);
