@@ -6,6 +6,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -78,6 +79,22 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds l
     return condition();
 }
 
+// The shared memory segments that process `creator` made and that still exist:
+// their ids and modes (SHM_DEST, 01000, once marked for removal).
+std::vector<std::pair<long long, int>> SegmentsOf(pid_t creator) {
+    std::ifstream in("/proc/sysvipc/shm");
+    std::string line;
+    std::getline(in, line);  // the column names
+    std::vector<std::pair<long long, int>> found;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        long long key, id, size, by;
+        int mode;
+        if (fields >> key >> id >> std::oct >> mode >> std::dec >> size >> by && by == creator) found.emplace_back(id, mode);
+    }
+    return found;
+}
+
 // One run of the saver, its standard error going to a file.
 class Saver {
 public:
@@ -144,18 +161,7 @@ public:
     std::string Output() const { return Read(errPath_ + ".out"); }
 
     // Shared memory segments that the process made and that still exist.
-    int SharedSegments() const {
-        std::ifstream in("/proc/sysvipc/shm");
-        std::string line;
-        std::getline(in, line);  // the column names
-        int found = 0;
-        while (std::getline(in, line)) {
-            std::istringstream fields(line);
-            long long key, id, perms, size, creator;
-            if (fields >> key >> id >> perms >> size >> creator && creator == pid_) ++found;
-        }
-        return found;
-    }
+    int SharedSegments() const { return static_cast<int>(SegmentsOf(pid_).size()); }
 
 private:
     static std::string Read(const std::string& path) {
@@ -805,7 +811,33 @@ TEST(ExactPixels, TheWindowShowsTheBackBufferThroughThePalette) {
         plat::x11::SetFileFolder(c.pictures == BUILT_IN ? nullptr : folders[c.pictures].c_str());
         ASSERT_TRUE(hack::OpenRun(&run, Options(args)));
         run.surface.shmAllowed = c.shmAllowed;
-        ASSERT_TRUE(hack::StartScene(&run, run.width, run.height));
+        // The scene starts while another client holds the server, so that the attach
+        // of the shared memory waits: by then the segment is marked for removal, and a
+        // kill meanwhile would leave nothing behind. (The extension's one query, made
+        // before the segment, is asked here before the server is held.)
+        XShmQueryExtension(run.surface.display);
+        const auto before = SegmentsOf(getpid());
+        XGrabServer(other);
+        XSync(other, False);
+        int attachMode = -1;
+        std::thread watch([&] {
+            WaitFor(
+                [&] {
+                    for (const auto& [id, mode] : SegmentsOf(getpid()))
+                        if (std::find(before.begin(), before.end(), std::pair{id, mode}) == before.end())
+                            attachMode = mode;
+                    return attachMode >= 0;
+                },
+                c.shmAllowed ? 10s : 300ms);
+            XUngrabServer(other);
+            XSync(other, False);
+        });
+        const bool started = hack::StartScene(&run, run.width, run.height);
+        watch.join();
+        ASSERT_TRUE(started);
+        if (c.shmAllowed) {
+            EXPECT_EQ(attachMode & 01000, 01000) << "a segment not marked for removal during the attach";
+        }
         run.surface.directPixels = c.directPixels;
         testing::internal::CaptureStderr();
         XGrabServer(other);

@@ -89,6 +89,10 @@ bool MakeShmImage(WindowObject* s, std::int32_t width, std::int32_t height) {
     }
     s->shm.shmaddr = static_cast<char*>(shmat(s->shm.shmid, nullptr, 0));
     s->shm.readOnly = False;
+    // Marked for removal at once, before the round trip of the server's attach:
+    // the segment goes away with the last detach, however the program ends (Linux
+    // lets the server attach a marked segment while this process holds it).
+    shmctl(s->shm.shmid, IPC_RMID, nullptr);
     bool attached = false;
     if (s->shm.shmaddr != reinterpret_cast<char*>(-1)) {
         image->data = s->shm.shmaddr;
@@ -96,9 +100,6 @@ bool MakeShmImage(WindowObject* s, std::int32_t width, std::int32_t height) {
         XShmAttach(s->display, &s->shm);
         attached = x11::EndErrorTrap(s->display) == 0;
     }
-    // Marked for removal at once: the segment goes away with the last detach,
-    // however the program ends.
-    shmctl(s->shm.shmid, IPC_RMID, nullptr);
     if (!attached) {
         // A display on another machine (or reached over TCP) cannot attach our memory.
         s->shmAllowed = false;
