@@ -23,7 +23,6 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <poll.h>
 
 #include <algorithm>
 #include <csignal>
@@ -167,9 +166,10 @@ int EventLoop(Run* run) {
         if (unsent) XFlush(d);  // e.g. a repaint, or the frame rate
         unsent = false;
         // A signal cuts the wait short; one that comes just before it waits at
-        // most one delay (0.1 s at most).
-        pollfd connection{ConnectionNumber(d), POLLIN, 0};
-        readable = poll(&connection, 1, static_cast<int>((nextTick - now + 999) / 1000)) != 0;
+        // most one delay (0.1 s at most). The wait is rounded up to whole
+        // milliseconds, so that one wait reaches the tick: rounded down, it would
+        // end before it and the loop would spin until then.
+        readable = plat::x11::WaitForInput(ConnectionNumber(d), static_cast<int>((nextTick - now + 999) / 1000));
     }
     return 0;
 }

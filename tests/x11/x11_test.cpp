@@ -9,6 +9,7 @@
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -41,8 +42,12 @@ extern char** environ;
 namespace {
 
 // The saver's clock when it runs in this process: real time, unless a test drives
-// it by setting `atReading`, which then sees each reading, 4 ms after the last.
+// it by setting `atReading`, which then sees each reading, drivenStepUs after the
+// last; a wait for the next tick then passes on that clock (at once when the
+// connection has something to read) and is counted.
 std::uint64_t drivenUs = 0;
+std::uint64_t drivenStepUs = 4000;
+int drivenWaits = 0;
 std::function<void(std::uint64_t)> atReading;
 
 std::uint64_t RealMicroseconds() {
@@ -58,8 +63,16 @@ std::uint32_t TickCount() { return static_cast<std::uint32_t>((atReading ? drive
 std::uint32_t CalendarSeconds() { return static_cast<std::uint32_t>(std::time(nullptr)); }
 std::uint64_t x11::NowMicroseconds() {
     if (!atReading) return RealMicroseconds();
-    atReading(drivenUs += 4000);
+    atReading(drivenUs += drivenStepUs);
     return drivenUs;
+}
+bool x11::WaitForInput(int fd, int timeoutMs) {
+    pollfd connection{fd, POLLIN, 0};
+    if (!atReading) return poll(&connection, 1, timeoutMs) != 0;
+    ++drivenWaits;
+    const bool readable = poll(&connection, 1, 0) != 0;
+    if (!readable) drivenUs += static_cast<std::uint64_t>(timeoutMs) * 1000;
+    return readable;
 }
 }  // namespace plat
 
@@ -899,15 +912,17 @@ TEST_F(OnDisplay, AnUnexpectedXErrorIsPrintedOncePerKind) {
 // the -fps figure is their rate by that clock. (Read every 4 ms, a 25 ms delay is
 // met late each time, yet 40 frames come in a second.) After a stall of a second
 // (a suspended machine) one frame comes, not the fifty missed: the second after
-// it has 50 frames.
+// it has 50 frames. One wait comes before each tick: read every 10 us, a wait
+// that ended before the tick would spin until it.
 TEST_F(OnDisplay, DelaySetsTheFrameRateThatFpsShows) {
     struct Case {
         const char* delay;
+        std::uint64_t stepUs;   // from one reading of the clock to the next
         std::uint64_t stallAt;  // the clock jumps 1 s there (0: never)
         const char* shown;
     };
-    for (const Case& c : {Case{"10000", 0, "FPS: 100.0   "}, Case{"25000", 0, "FPS: 40.0   "},
-                          Case{"20000", 100000, "FPS: 50.0   "}}) {
+    for (const Case& c : {Case{"10000", 4000, 0, "FPS: 100.0   "}, Case{"25000", 4000, 0, "FPS: 40.0   "},
+                          Case{"20000", 10, 100000, "FPS: 50.0   "}}) {
         SCOPED_TRACE(c.delay);
         const Window w = MakeWindow(200, 150);
         hack::Run run;
@@ -915,15 +930,23 @@ TEST_F(OnDisplay, DelaySetsTheFrameRateThatFpsShows) {
         // The window goes away after 1.2 s of the clock (and the stall): the run
         // ends as it would when XScreenSaver takes its window away.
         drivenUs = 0;
+        drivenStepUs = c.stepUs;
+        drivenWaits = 0;
+        bool stalled = false, gone = false;
         atReading = [&](std::uint64_t now) {
-            if (now == c.stallAt) drivenUs += 1000000;
-            if (now != 1200000 + (c.stallAt ? 1000000 : 0)) return;
+            if (c.stallAt && !stalled && now >= c.stallAt) {
+                stalled = true;
+                drivenUs += 1000000;
+            }
+            if (gone || now < 1200000 + (c.stallAt ? 1000000 : 0)) return;
+            gone = true;
             XDestroyWindow(d_, w);
             XSync(d_, False);
         };
         EXPECT_EQ(hack::RunSaver(&run), 0);
         atReading = {};
         EXPECT_STREQ(run.fps.lines[0], c.shown);
+        EXPECT_LE(drivenWaits, static_cast<int>(drivenUs / std::stoul(c.delay)) + 2) << "waits of " << drivenUs << " us";
         hack::CloseRun(&run);
     }
 }

@@ -147,9 +147,13 @@ bool MonitorsChanged(::XEvent* event);
 // monitors, else Xinerama's screens; 0 when the display says neither.
 std::int32_t ListMonitors(::Display* display, Rect* monitors, std::int32_t max);
 
-// ---- The clock (clock.cpp) ----
+// ---- The clock and the wait for the next tick (clock.cpp) ----
 // The monotonic clock that paces the ticks and the frame rate, in microseconds.
 std::uint64_t NowMicroseconds();
+
+// Waits at most timeoutMs for something to read on the connection fd; a signal
+// cuts the wait short. False when the time ran out with nothing there.
+bool WaitForInput(int fd, int timeoutMs);
 
 }  // namespace x11
 }  // namespace plat
