@@ -665,36 +665,57 @@ TEST(OtherVisuals, Depth16OverTcpWithoutSharedMemoryDrawsAndPseudoColourIsRefuse
 
 // -root on two monitors of different sizes at an offset (the dummy X server that
 // the x11_monitors test starts): a field on each monitor and nothing lit where none
-// shows, as it starts and after the second monitor moved; on the root window, and
-// on a window over both as XScreenSaver's daemon gives one, which only RandR tells
-// of the move.
+// shows, as it starts and after the monitors moved (the primary one to the right of
+// the other, below its top); on the root window, and on a window over both as
+// XScreenSaver's daemon gives one, which only RandR tells of the move. A window
+// given at a place of its own over both monitors has its fields where the monitors
+// are (the window's place counts, not only its size).
 TEST(Monitors, RootHasAFieldOnEachAndNothingLitWhereNoneShows) {
     if (!std::getenv("PENDRAL_DESKS")) GTEST_SKIP() << "not on the dummy X server of several monitors";
     Display* d = XOpenDisplay(nullptr);
     ASSERT_NE(d, nullptr);
+    using Zone = std::array<int, 4>;  // x, y, width, height
     struct Layout {
         const char* xrandr;
-        std::vector<std::array<int, 4>> monitors, dark;  // x, y, width, height
+        std::vector<Zone> monitors, dark;  // what a field shows of each monitor, and what none shows
     };
-    const Layout layouts[] = {
-        {"xrandr --fb 3200x1424 --output DUMMY1 --pos 1920x400",
-         {{0, 0, 1920, 1080}, {1920, 400, 1280, 1024}},
-         {{0, 1080, 1920, 344}, {1920, 0, 1280, 400}}},
-        {"xrandr --fb 3200x1424 --output DUMMY1 --pos 1920x0",
-         {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}},
-         {{0, 1080, 1920, 344}, {1920, 1024, 1280, 400}}},
+    const Layout apart{"xrandr --fb 3200x1424 --output DUMMY0 --pos 0x0 --output DUMMY1 --pos 1920x400",
+                       {{0, 0, 1920, 1080}, {1920, 400, 1280, 1024}},
+                       {{0, 1080, 1920, 344}, {1920, 0, 1280, 400}}};
+    const Layout topsAligned{"xrandr --fb 3200x1424 --output DUMMY1 --pos 1920x0",
+                             {{0, 0, 1920, 1080}, {1920, 0, 1280, 1024}},
+                             {{0, 1080, 1920, 344}, {1920, 1024, 1280, 400}}};
+    const Layout primaryRight{"xrandr --fb 3200x1424 --output DUMMY0 --primary --pos 1280x0 --output DUMMY1 --pos 0x400",
+                              {{1280, 0, 1920, 1080}, {0, 400, 1280, 1024}},
+                              {{0, 0, 1280, 400}, {1280, 1080, 1920, 344}}};
+    struct Way {
+        const char* what;
+        Zone window;  // empty: -root; else the window that XSCREENSAVER_WINDOW or -window-id names
+        bool daemon;
+        std::vector<Layout> layouts;
+    };
+    const Way ways[] = {
+        {"root window", {}, false, {apart, topsAligned, primaryRight}},
+        {"XSCREENSAVER_WINDOW", {0, 0, 3200, 1424}, true, {apart, topsAligned, primaryRight}},
+        {"-window-id at 960,200", {960, 200, 1920, 1000}, false,
+         {{apart.xrandr, {{960, 200, 960, 880}, {1920, 400, 960, 800}}, {{960, 1080, 960, 120}, {1920, 200, 960, 200}}}}},
     };
     const Window root = DefaultRootWindow(d);
     const unsigned long black = BlackPixel(d, DefaultScreen(d));
-    for (const bool daemon : {false, true}) {
-        SCOPED_TRACE(daemon ? "XSCREENSAVER_WINDOW" : "root window");
-        ASSERT_EQ(std::system(layouts[0].xrandr), 0);
-        const Window w = daemon ? XCreateSimpleWindow(d, root, 0, 0, 3200, 1424, 0, black, black) : 0;
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.what);
+        ASSERT_EQ(std::system(way.layouts[0].xrandr), 0);
+        const auto [x, y, width, height] = way.window;
+        const Window w = width ? XCreateSimpleWindow(d, root, x, y, static_cast<unsigned>(width),
+                                                     static_cast<unsigned>(height), 0, black, black)
+                               : 0;
         if (w) XMapWindow(d, w);
         XSync(d, False);
-        Saver saver({"-root", "-count", "100"}, w ? std::vector<std::string>{"XSCREENSAVER_WINDOW=" + Hex(w)}
-                                                  : std::vector<std::string>{});
-        for (const Layout& layout : layouts) {
+        std::vector<std::string> args{"-root", "-count", "100"}, env;
+        if (w && way.daemon) env.push_back("XSCREENSAVER_WINDOW=" + Hex(w));
+        if (w && !way.daemon) args = {"-window-id", Hex(w), "-count", "100"};
+        Saver saver(args, env);
+        for (const Layout& layout : way.layouts) {
             SCOPED_TRACE(layout.xrandr);
             ASSERT_EQ(std::system(layout.xrandr), 0);
             for (const auto& m : layout.monitors)
