@@ -153,6 +153,15 @@ async function chooseFiles(tab, files) {
 }
 
 const picture = (name) => fs.readFileSync(path.join(RES, `${name}.bmp`));
+
+// An 8-bit bitmap stored top row first (a negative height), as image editors write it.
+function topDown(bitmap) {
+  const width = bitmap.readInt32LE(18), height = bitmap.readInt32LE(22), at = bitmap.readUInt32LE(10);
+  const stride = (width + 3) & ~3, flipped = Buffer.from(bitmap);
+  flipped.writeInt32LE(-height, 22);
+  for (let y = 0; y < height; y++) bitmap.copy(flipped, at + (height - 1 - y) * stride, at + y * stride, at + (y + 1) * stride);
+  return flipped;
+}
 const refused = (name, place) => `${name}: not an 8-bit bitmap of at least 4 x 4 pixels; the built-in picture stays for the ${PLACES[place]}`;
 
 // Bitmaps the page must refuse: not a bitmap, 24 bits per pixel, a header that
@@ -325,9 +334,10 @@ const CHECKS = {
     const many = await dropFiles(tab, Array(1000).fill(hostile[3]).map((tiny, i) => ({ ...tiny, name: `${i}.bmp` })));
     expect(many.join('\n') === ['997 files left out: only three pictures are used', refused('0.bmp', 0), refused('1.bmp', 1),
       refused('2.bmp', 2)].join('\n'), `the notice for 1000 files: "${many.join(' | ')}"`);
-    // The red picture as the plain bodies' picture: red discs, no green ones.
-    for (const was of ['the built-in picture', 'SPPAT_R2.bmp']) {
-      const said = await dropFiles(tab, [{ name: 'SPPAT_R2.bmp', bytes: picture('SPPAT_R0') }]);
+    // The red picture as the plain bodies' picture: red discs, no green ones; the
+    // second time stored top row first.
+    for (const [was, bytes] of [['the built-in picture', picture('SPPAT_R0')], ['SPPAT_R2.bmp', topDown(picture('SPPAT_R0'))]]) {
+      const said = await dropFiles(tab, [{ name: 'SPPAT_R2.bmp', bytes }]);
       expect(said.join() === `SPPAT_R2.bmp for the plain bodies, in place of ${was}`, `the drop's notice: "${said}"`);
     }
     const red = await lookFor(tab, (s) => s.red > 2000 && s.green < 200);
