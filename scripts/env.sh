@@ -36,6 +36,7 @@ pendral_need_packages() {
   command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
   command -v file >/dev/null || missing+=(file)
   command -v lintian >/dev/null || missing+=(lintian)
+  command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
   command -v zip >/dev/null || missing+=(zip)
   command -v unzip >/dev/null || missing+=(unzip)
   pendral_install "${missing[@]}"
