@@ -1,7 +1,8 @@
 # The Debian package of the Linux saver: `cpack -G DEB` in the native build (scripts/package
 # runs it). Beside the saver and its settings description, which the saver's own install
 # rules place, it holds what Debian asks of every package: a manual page, the copyright
-# file and a changelog, the last two gzipped as Debian policy wants.
+# file and a changelog, the last two gzipped as Debian policy wants, and how to turn it on
+# (README.Debian).
 set(PENDRAL_MAINTAINER "Pendral maintainers <maintainers@users.noreply.c-seed-63b88f99.example>")
 set(PENDRAL_DOC_DIR share/doc/pendral)
 set(packaging ${CMAKE_BINARY_DIR}/packaging)
@@ -23,7 +24,10 @@ add_custom_target(pendral_package_files ALL DEPENDS ${PENDRAL_PACKAGE_FILES})
 
 install(FILES ${packaging}/pendral.6.gz DESTINATION share/man/man6)
 install(FILES ${packaging}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/linux/copyright
-  DESTINATION ${PENDRAL_DOC_DIR})
+  ${CMAKE_SOURCE_DIR}/packaging/linux/README.Debian DESTINATION ${PENDRAL_DOC_DIR})
+# The entry that screen-saver front ends other than XScreenSaver's read. It names the
+# saver where the package puts it; installed elsewhere, its TryExec hides it.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/pendral.desktop DESTINATION share/applications/screensavers)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pendral)

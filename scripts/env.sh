@@ -14,6 +14,8 @@ pendral_need_packages() {
   [ -d /usr/src/googletest ] || missing+=(googletest)
   [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
   [ -e /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
+  # tools/painter writes PNG pictures with zlib.
+  [ -e /usr/include/zlib.h ] || missing+=(zlib1g-dev)
   command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
   command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
   command -v wine >/dev/null || missing+=(wine wine64)
@@ -36,18 +38,58 @@ pendral_need_packages() {
   command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
   command -v file >/dev/null || missing+=(file)
   command -v lintian >/dev/null || missing+=(lintian)
+  command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
   command -v zip >/dev/null || missing+=(zip)
   command -v unzip >/dev/null || missing+=(unzip)
   pendral_install "${missing[@]}"
 }
 
-# Installs the Debian packages named (none: nothing to do).
+# What each way of scripts/run needs, and no more; pendral_need_packages and
+# pendral_need_web install everything, for scripts/test. The Windows run: the 32-bit
+# MinGW build, Wine (32-bit, so the i386 architecture) and a virtual display to show it in;
+# given win64, the 64-bit build and Wine instead.
+pendral_need_windows_run() {
+  local build=(g++-mingw-w64-i686 wine wine32:i386)
+  [ "${1:-win32}" = win64 ] && build=(g++-mingw-w64-x86-64 wine wine64)
+  pendral_install_missing cmake=cmake ninja-build googletest "${build[@]}" xvfb x11-apps imagemagick xdotool
+}
+# --linux: the native build (its tests' libraries are part of configuring it), the X
+# libraries and a virtual display.
+pendral_need_linux_run() {
+  pendral_install_missing cmake=cmake ninja-build g++ libgtest-dev libbenchmark-dev zlib1g-dev \
+    libx11-dev libxext-dev libxrandr-dev libxinerama-dev xvfb x11-apps imagemagick
+}
+# --web: Emscripten, Node.js and Chromium for the screenshot (Debian's, or the one that
+# PENDRAL_CHROMIUM names), and puppeteer-core to drive it.
+pendral_need_web_run() {
+  local browser=chromium
+  [ -x "${PENDRAL_CHROMIUM:-/usr/bin/chromium}" ] && browser=""
+  pendral_install_missing cmake=cmake ninja-build googletest emscripten=emcc nodejs=node npm=npm $browser || return 1
+  pendral_need_puppeteer
+}
+
+# Installs those of the Debian packages named that dpkg does not list as installed.
+# PACKAGE=COMMAND counts as there also when the command is (Node.js from elsewhere
+# brings its own npm, which Debian's npm package conflicts with).
+pendral_install_missing() {
+  local missing=() entry
+  for entry; do
+    [ "${entry#*=}" != "$entry" ] && command -v "${entry#*=}" >/dev/null && continue
+    dpkg-query -W -f '${Status}\n' "${entry%%=*}" 2>/dev/null | grep -q ' installed$' || missing+=("${entry%%=*}")
+  done
+  pendral_install "${missing[@]}"
+}
+
+# Installs the Debian packages named (none: nothing to do); adds the i386 architecture
+# only when one of them is an i386 package.
 pendral_install() {
   [ $# -gt 0 ] || return 0
   echo "Installing: $*"
   local sudo=""
   [ "$(id -u)" -eq 0 ] || sudo=sudo
-  $sudo dpkg --add-architecture i386
+  case " $* " in
+    *:i386\ *) $sudo dpkg --add-architecture i386 ;;
+  esac
   $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" >/dev/null
 }
@@ -67,6 +109,11 @@ pendral_need_web() {
   command -v node >/dev/null || missing+=(nodejs)
   command -v npm >/dev/null || missing+=(npm)
   pendral_install "${missing[@]}" || return 1
+  pendral_need_puppeteer
+}
+
+# puppeteer-core from the npm registry, at the version tests/web/package-lock.json locks.
+pendral_need_puppeteer() {
   local modules="$PENDRAL_ROOT/build/node"
   if [ ! -d "$modules/node_modules/puppeteer-core" ] ||
      ! cmp -s "$PENDRAL_ROOT/tests/web/package-lock.json" "$modules/package-lock.json"; then

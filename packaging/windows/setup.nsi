@@ -5,7 +5,8 @@
 ;
 ;   makensis -DVERSION=1.2.3 -DVERSION_NUMBERS=1.2.3.0 -DSCR32=<x86 pendral.scr>
 ;            -DSCR64=<x64 pendral.scr> -DSCR32_BYTES=<its size> -DSCR64_BYTES=<its size>
-;            -DREADME=<README.txt> -DOUTFILE=<setup.exe> setup.nsi
+;            -DREADME=<README.txt> -DLICENSE=<LICENSE, CRLF> -DICON=<pendral.ico>
+;            -DOUTFILE=<setup.exe> setup.nsi
 ;
 ; Two parts on the NT family. The setup (and the uninstaller) starts with the rights of
 ; the user who runs it and does that user's steps in that user's HKCU: the choice of
@@ -39,6 +40,8 @@ RequestExecutionLevel user
 !insertmacro Require SCR32_BYTES
 !insertmacro Require SCR64_BYTES
 !insertmacro Require README
+!insertmacro Require LICENSE
+!insertmacro Require ICON
 !insertmacro Require OUTFILE
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Pendral"
@@ -68,6 +71,11 @@ RequestExecutionLevel user
 !define ERROR_SUCCESS_REBOOT_REQUIRED 3010
 ; The version of each build of the saver, for the check that the system folder
 ; holds the file this setup installs.
+; Each build's size in KiB, rounded up, for the Add/Remove entry's EstimatedSize.
+!define /math SCR32_KIB_UP ${SCR32_BYTES} + 1023
+!define /math SCR32_KIB ${SCR32_KIB_UP} / 1024
+!define /math SCR64_KIB_UP ${SCR64_BYTES} + 1023
+!define /math SCR64_KIB ${SCR64_KIB_UP} / 1024
 !getdllversion "${SCR32}" SCR32_V
 !getdllversion "${SCR64}" SCR64_V
 
@@ -77,6 +85,11 @@ OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\Pendral"
 ShowInstDetails show
 ShowUninstDetails show
+; The saver's own icon, on the setup program and on its uninstaller.
+Icon "${ICON}"
+UninstallIcon "${ICON}"
+LicenseText "Pendral is free software under the MIT licence. Press I Agree to install it." "I Agree"
+LicenseData "${LICENSE}"
 
 VIProductVersion "${VERSION_NUMBERS}"
 VIFileVersion "${VERSION_NUMBERS}"
@@ -84,8 +97,11 @@ VIAddVersionKey /LANG=1033 "ProductName" "Pendral"
 VIAddVersionKey /LANG=1033 "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1033 "FileDescription" "Pendral screen saver setup"
-VIAddVersionKey /LANG=1033 "LegalCopyright" "The Pendral developers"
+VIAddVersionKey /LANG=1033 "CompanyName" "The Pendral developers"
+VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright 2026 The Pendral developers. MIT licence."
 
+; The licence before anything is installed; the machine-wide part was agreed to already.
+Page license SkipForMachinePart
 Page instfiles
 ; The machine-wide part of the uninstaller was confirmed by the user's part already.
 UninstPage uninstConfirm un.SkipForMachinePart
@@ -142,11 +158,15 @@ Function un.onInit
   !insertmacro RequireAdminForMachinePart
 FunctionEnd
 
-Function un.SkipForMachinePart
-  ${If} $MachinePart = 1
-    Abort
-  ${EndIf}
-FunctionEnd
+!macro SkipForMachinePart un
+  Function ${un}SkipForMachinePart
+    ${If} $MachinePart = 1
+      Abort
+    ${EndIf}
+  FunctionEnd
+!macroend
+!insertmacro SkipForMachinePart ""
+!insertmacro SkipForMachinePart "un."
 
 ; The 64-bit saver runs only on 64-bit Windows, which is always of the NT family.
 !macro IfSixtyFourBit
@@ -448,6 +468,15 @@ Function InstallMachineWide
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   !insertmacro StopOnErrors "its uninstaller or its registry entries"
+  ; What it takes on disk in KiB: the folder (README and uninstaller) and the saver.
+  ; After the check above, which GetSize's error flag would otherwise trip.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  !insertmacro IfSixtyFourBit
+    IntOp $0 $0 + ${SCR64_KIB}
+  ${Else}
+    IntOp $0 $0 + ${SCR32_KIB}
+  ${EndIf}
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 FunctionEnd
 
 ; The user's part: Pendral becomes this user's screen saver, switched on. The earlier

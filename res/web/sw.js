@@ -5,7 +5,8 @@
 'use strict';
 
 var CACHE = 'pendral';
-var FILES = ['./', 'index.html', 'page.js', 'pendral.js', 'manifest.webmanifest', 'icon-192.png', 'icon-512.png'];
+var FILES = ['./', 'index.html', 'page.js', 'pendral.js', 'manifest.webmanifest', 'icon-192.png', 'icon-512.png',
+  'icon-maskable-512.png'];
 
 self.addEventListener('install', function (event) {
   event.waitUntil(caches.open(CACHE).then(function (cache) { return cache.addAll(FILES); })

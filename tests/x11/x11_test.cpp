@@ -975,7 +975,9 @@ TEST_F(OnDisplay, DelaySetsTheFrameRateThatFpsShows) {
 // XScreenSaver's settings program builds command lines from pendral.xml: every
 // slider's ends must be accepted and one step beyond them refused, its default
 // must be the one -help states, and every check box's switch must be known.
-// Like XScreenSaver's own, it has the frame-rate slider and box and the updater.
+// The folder entry's switch takes a folder of pictures. Every option of -help but
+// the window's and the ones that only print has a widget. Like XScreenSaver's own,
+// it has the frame-rate slider and box and the updater.
 TEST(SettingsXml, SlidersAndCheckBoxesMatchTheOptions) {
     std::ifstream in(PENDRAL_RES_DIR "/pendral.xml");
     std::stringstream text;
@@ -1006,6 +1008,15 @@ TEST(SettingsXml, SlidersAndCheckBoxesMatchTheOptions) {
     }
     for (std::sregex_iterator m(xml.begin(), xml.end(), boolean), end; m != end; ++m, ++boxes)
         EXPECT_EQ(status({(*m)[1]}), 0) << (*m)[1];
+    std::smatch folder;
+    ASSERT_TRUE(std::regex_search(xml, folder, std::regex(R"re(<string[^>]*arg="(-[a-z-]+) %")re")));
+    EXPECT_EQ(status({folder[1], PENDRAL_RES_DIR}), 0);
+    const std::regex helpOption(R"re(\n  (-[a-z-]+))re");
+    for (std::sregex_iterator m(helpText.begin(), helpText.end(), helpOption), end; m != end; ++m) {
+        const std::string option = (*m)[1];
+        if (option == "-root" || option == "-window-id" || option == "-help") continue;
+        EXPECT_NE(xml.find("\"" + option), std::string::npos) << option << " has no widget";
+    }
     EXPECT_EQ(sliders, 4);
     EXPECT_EQ(boxes, 3);
     EXPECT_NE(xml.find("<xscreensaver-updater />"), std::string::npos);

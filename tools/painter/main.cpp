@@ -2,7 +2,10 @@
 //   SPPAT_R0.bmp, SPPAT_R1.bmp, SPPAT_R2.bmp  shaded red, blue and green discs
 //                                             (62, 48 and 32 pixels across) in 64 x 64,
 //                                             8 bits per pixel, one shared colour table
-//   pendral.ico                               the program's icon (32 x 32 and 16 x 16)
+//   pendral.ico                               the program's icon: 16, 24, 32, 48 and 256
+//                                             pixels, and 16 and 32 in 16 and 256 colours
+//   web/icon-192.png, web/icon-512.png        the page's app icons
+//   web/icon-maskable-512.png                 the same on black, for masks of any shape
 //
 // Usage: painter <output folder>
 //
@@ -16,8 +19,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
+
+#include <zlib.h>
 
 namespace {
 
@@ -218,63 +224,205 @@ void PaintIconDisc(std::vector<Rgba>& px, int size, double cx, double cy, double
     }
 }
 
-// A 32-bit icon image: BITMAPINFOHEADER (height doubled for the mask), bottom-up
-// BGRA rows, then the 1-bit AND mask (1 = transparent), rows padded to 4 bytes.
-Bytes IconImage(int size) {
-    std::vector<Rgba> px(static_cast<std::size_t>(size) * size, Rgba{0, 0, 0, 0});
-    const double u = size / 32.0;
-    PaintIconDisc(px, size, 13.0 * u, 18.5 * u, 12.5 * u, kDiscColours[0]);
-    PaintIconDisc(px, size, 25.0 * u, 7.5 * u, 6.0 * u, kDiscColours[1]);
-    PaintIconDisc(px, size, 26.5 * u, 25.5 * u, 4.5 * u, kDiscColours[2]);
+// The icon's motif, three discs in a square of 32 units, painted at size x size
+// pixels: `unit` pixels to the unit, the square's corner at (origin, origin). On
+// `ground` (transparent, or opaque black for the page's maskable icon).
+std::vector<Rgba> PaintMotif(int size, double unit, double origin, Rgba ground) {
+    std::vector<Rgba> px(static_cast<std::size_t>(size) * size, ground);
+    auto disc = [&](double x, double y, double r, const Colour& c) {
+        PaintIconDisc(px, size, origin + x * unit, origin + y * unit, r * unit, c);
+    };
+    disc(13.0, 18.5, 12.5, kDiscColours[0]);
+    disc(25.0, 7.5, 6.0, kDiscColours[1]);
+    disc(26.5, 25.5, 4.5, kDiscColours[2]);
+    return px;
+}
 
+// The motif filling the square, on a transparent ground.
+std::vector<Rgba> PaintIcon(int size) { return PaintMotif(size, size / 32.0, 0.0, Rgba{0, 0, 0, 0}); }
+
+// The page's maskable icon: opaque black to the edges, the motif inside the middle
+// circle of 80% of the width, which every mask shape keeps. The motif's farthest
+// point lies 18.7 units from the square's centre (16, 16).
+std::vector<Rgba> PaintMaskableIcon(int size) {
+    const double unit = 0.4 * size / 18.7 * 0.96;
+    return PaintMotif(size, unit, size / 2.0 - 16.0 * unit, Rgba{0, 0, 0, 1});
+}
+
+struct Pixel {
+    std::uint8_t r, g, b, a;  // sRGB, straight alpha
+};
+
+Pixel Straight(const Rgba& p) {
+    const std::uint8_t a = static_cast<std::uint8_t>(std::lround(std::clamp(p.a, 0.0, 1.0) * 255.0));
+    if (!a) return {0, 0, 0, 0};
+    const double k = 1.0 / p.a;
+    return {ToByte(p.r * k), ToByte(p.g * k), ToByte(p.b * k), a};
+}
+
+// A pixel the 1-bit mask shows (where a picture without alpha draws at all).
+bool Opaque(const Pixel& p) { return p.a >= 128; }
+
+// The 16 colours every VGA display shows, as blue, green, red, 0 quads.
+Bytes VgaTable() {
+    static const std::uint8_t kRgb[16][3] = {
+        {0, 0, 0},       {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
+        {0, 128, 128},   {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0}, {255, 255, 0},
+        {0, 0, 255},     {255, 0, 255}, {0, 255, 255}, {255, 255, 255},
+    };
+    Bytes table;
+    for (const auto& c : kRgb) table.insert(table.end(), {c[2], c[1], c[0], 0});
+    return table;
+}
+
+// The index of the table's colour nearest to the pixel's.
+int Nearest(const Bytes& table, const Pixel& p) {
+    int best = 0;
+    long bestDistance = -1;
+    for (std::size_t i = 0; i < table.size() / 4; ++i) {
+        const long db = table[4 * i] - p.b, dg = table[4 * i + 1] - p.g, dr = table[4 * i + 2] - p.r;
+        const long distance = dr * dr + dg * dg + db * db;
+        if (bestDistance < 0 || distance < bestDistance) {
+            best = static_cast<int>(i);
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// The pixel moved by a step of a 4 x 4 Bayer pattern.
+Pixel Dithered(Pixel p, int x, int y) {
+    static const int kBayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+    const int step = (kBayer[y % 4][x % 4] - 8) * 6;
+    auto move = [step](std::uint8_t v) { return static_cast<std::uint8_t>(std::clamp(v + step, 0, 255)); };
+    return {move(p.r), move(p.g), move(p.b), p.a};
+}
+
+// An icon picture as the resource holds it: BITMAPINFOHEADER (height doubled for the
+// mask), the colour table for 4 and 8 bits, bottom-up rows of colour (32 bits: BGRA;
+// fewer: the nearest table entry, black where the mask hides the pixel), then the
+// 1-bit AND mask (1 = transparent). Rows are padded to 4 bytes.
+Bytes IconBitmap(int size, int bits) {
+    const std::vector<Rgba> painted = PaintIcon(size);
+    const Bytes table = bits == 8 ? ColourTable() : bits == 4 ? VgaTable() : Bytes{};
+    const int rowBytes = (size * bits + 31) / 32 * 4;
     Bytes out;
     Put32(out, 40);
     Put32(out, static_cast<std::uint32_t>(size));
     Put32(out, static_cast<std::uint32_t>(size * 2));
     Put16(out, 1);
-    Put16(out, 32);
+    Put16(out, static_cast<std::uint32_t>(bits));
     Put32(out, 0);
-    Put32(out, static_cast<std::uint32_t>(size * size * 4));
+    Put32(out, static_cast<std::uint32_t>(rowBytes * size));
     for (int i = 0; i < 4; ++i) Put32(out, 0);
+    out.insert(out.end(), table.begin(), table.end());
     for (int y = size - 1; y >= 0; --y) {
+        Bytes row(static_cast<std::size_t>(rowBytes), 0);
         for (int x = 0; x < size; ++x) {
-            const Rgba& p = px[y * size + x];
-            std::uint8_t a = static_cast<std::uint8_t>(std::lround(std::clamp(p.a, 0.0, 1.0) * 255.0));
-            // Straight (not premultiplied) colour in the file.
-            double k = p.a > 0 ? 1.0 / p.a : 0.0;
-            out.push_back(a ? ToByte(p.b * k) : 0);
-            out.push_back(a ? ToByte(p.g * k) : 0);
-            out.push_back(a ? ToByte(p.r * k) : 0);
-            out.push_back(a);
+            const Pixel p = Straight(painted[y * size + x]);
+            if (bits == 32) {
+                row[4 * x] = p.b;
+                row[4 * x + 1] = p.g;
+                row[4 * x + 2] = p.r;
+                row[4 * x + 3] = p.a;
+            } else if (Opaque(p)) {
+                // 16 colours: an ordered dither, so that the shading shows as a mix of
+                // the few shades rather than as patches of unrelated colours.
+                const int index = Nearest(table, bits == 4 ? Dithered(p, x, y) : p);
+                if (bits == 8) row[x] = static_cast<std::uint8_t>(index);
+                else row[x / 2] |= static_cast<std::uint8_t>(x % 2 ? index : index << 4);
+            }
         }
+        out.insert(out.end(), row.begin(), row.end());
     }
     const int maskRow = ((size + 31) / 32) * 4;
     for (int y = size - 1; y >= 0; --y) {
         Bytes row(static_cast<std::size_t>(maskRow), 0);
         for (int x = 0; x < size; ++x)
-            if (px[y * size + x].a < 0.5) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            if (!Opaque(Straight(painted[y * size + x]))) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         out.insert(out.end(), row.begin(), row.end());
     }
     return out;
 }
 
-// ICONDIR, one ICONDIRENTRY per image, then the images.
+void Put32Big(Bytes& out, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+void PngChunk(Bytes& out, const char* type, const Bytes& body) {
+    Put32Big(out, static_cast<std::uint32_t>(body.size()));
+    const std::size_t start = out.size();
+    out.insert(out.end(), type, type + 4);
+    out.insert(out.end(), body.begin(), body.end());
+    Put32Big(out, static_cast<std::uint32_t>(crc32(0, out.data() + start, static_cast<uInt>(out.size() - start))));
+}
+
+// A PNG file of 8-bit RGBA, each row filtered with its left neighbour ("Sub"), which
+// the soft shading and the flat ground compress well with.
+Bytes Png(int size, const std::vector<Rgba>& painted) {
+    Bytes rows;
+    for (int y = 0; y < size; ++y) {
+        rows.push_back(1);
+        Pixel left{0, 0, 0, 0};
+        for (int x = 0; x < size; ++x) {
+            const Pixel p = Straight(painted[y * size + x]);
+            rows.insert(rows.end(), {static_cast<std::uint8_t>(p.r - left.r), static_cast<std::uint8_t>(p.g - left.g),
+                                     static_cast<std::uint8_t>(p.b - left.b), static_cast<std::uint8_t>(p.a - left.a)});
+            left = p;
+        }
+    }
+    uLongf packedSize = compressBound(static_cast<uLong>(rows.size()));
+    Bytes packed(packedSize);
+    if (compress2(packed.data(), &packedSize, rows.data(), static_cast<uLong>(rows.size()), 9) != Z_OK) {
+        std::fprintf(stderr, "painter: zlib could not compress a picture\n");
+        std::exit(1);
+    }
+    packed.resize(packedSize);
+    Bytes header;
+    Put32Big(header, static_cast<std::uint32_t>(size));
+    Put32Big(header, static_cast<std::uint32_t>(size));
+    header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits per channel, RGBA, no interlace
+    Bytes out = {137, 'P', 'N', 'G', '\r', '\n', 26, '\n'};
+    PngChunk(out, "IHDR", header);
+    PngChunk(out, "IDAT", packed);
+    PngChunk(out, "IEND", {});
+    return out;
+}
+
+struct IconEntry {
+    int size, bits;
+};
+
+// The icon's pictures in the order of its directory. Windows picks the picture nearest
+// to the size it asks for, then the most colours the display shows, and the first in
+// the directory among equals: exact 16 and 32 px pictures of 16 and 256 colours for
+// Windows 95 to NT 4.0 (their shell asks for 16 or 256 colours) and for displays of
+// 256 colours, 32-bit ones with alpha at every size the shell of XP and later asks for,
+// and last the 256 px picture, PNG-compressed, which only Vista and later read. It is
+// never the nearest for the sizes that earlier systems ask for (16 to 48), and any code
+// that takes the first picture finds one that every system reads.
+constexpr std::array<IconEntry, 9> kIconEntries = {{
+    {32, 4}, {16, 4}, {32, 8}, {16, 8}, {48, 32}, {32, 32}, {24, 32}, {16, 32}, {256, 32},
+}};
+
+// ICONDIR, one ICONDIRENTRY per picture, then the pictures.
 Bytes Icon() {
-    const int sizes[] = {32, 16};
     std::vector<Bytes> images;
-    for (int s : sizes) images.push_back(IconImage(s));
+    for (const IconEntry& e : kIconEntries)
+        images.push_back(e.size == 256 ? Png(e.size, PaintIcon(e.size)) : IconBitmap(e.size, e.bits));
     Bytes out;
     Put16(out, 0);  // reserved
     Put16(out, 1);  // type: icon
     Put16(out, static_cast<std::uint32_t>(images.size()));
     std::uint32_t offset = 6 + 16 * static_cast<std::uint32_t>(images.size());
     for (std::size_t i = 0; i < images.size(); ++i) {
-        out.push_back(static_cast<std::uint8_t>(sizes[i]));  // width
-        out.push_back(static_cast<std::uint8_t>(sizes[i]));  // height
-        out.push_back(0);                                    // colour count: none (32-bit)
-        out.push_back(0);                                    // reserved
-        Put16(out, 1);                                       // planes
-        Put16(out, 32);                                      // bits per pixel
+        const IconEntry& e = kIconEntries[i];
+        out.push_back(static_cast<std::uint8_t>(e.size));                // width (0: 256)
+        out.push_back(static_cast<std::uint8_t>(e.size));                // height
+        out.push_back(static_cast<std::uint8_t>(e.bits == 4 ? 16 : 0));  // colours in the table (0: 256 or none)
+        out.push_back(0);                                                // reserved
+        Put16(out, 1);                                                   // planes
+        Put16(out, static_cast<std::uint32_t>(e.bits));                  // bits per pixel
         Put32(out, static_cast<std::uint32_t>(images[i].size()));
         Put32(out, offset);
         offset += static_cast<std::uint32_t>(images[i].size());
@@ -328,6 +476,9 @@ int main(int argc, char** argv) {
         ok = WriteFile(dir + "/SPPAT_R" + std::to_string(d) + ".bmp", bmp) && ok;
     }
     ok = WriteFile(dir + "/pendral.ico", Icon()) && ok;
+    ok = WriteFile(dir + "/web/icon-192.png", Png(192, PaintIcon(192))) && ok;
+    ok = WriteFile(dir + "/web/icon-512.png", Png(512, PaintIcon(512))) && ok;
+    ok = WriteFile(dir + "/web/icon-maskable-512.png", Png(512, PaintMaskableIcon(512))) && ok;
     if (!ok) {
         std::fprintf(stderr, "%s: could not write the pictures into %s\n", argv[0], dir.c_str());
         return 1;
