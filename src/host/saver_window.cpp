@@ -1,6 +1,6 @@
 #include "host/saver_window.h"
 
-#include "app/animation_window.h"
+#include "host/animation_window.h"
 #include "host/display_power.h"
 #include "host/host_state.h"
 #include "platform/clock.h"

@@ -8,7 +8,6 @@
 
 #include "allocation_failure.h"
 #include "app/animation.h"
-#include "app/animation_window.h"
 #include "app/settings.h"
 #include "fake.h"
 #include "fake_clock.h"
@@ -18,6 +17,7 @@
 #include "fake_window.h"
 #include "gfx/packed_dib.h"
 #include "gfx_test_pictures.h"
+#include "host/animation_window.h"
 #include "host/host_state.h"
 #include "host/saver_window.h"
 #include "platform/messages.h"

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/animation_window.h"
+#include "host/animation_window.h"
 #include "host/display_power.h"
 #include "host/run_modes.h"
 #include "host_test_support.h"
