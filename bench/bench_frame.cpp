@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include "../tests/unit/gfx_test_pictures.h"
-#include "app/animation_window.h"
 #include "app/settings.h"
 #include "fake.h"
 #include "fake_clock.h"
@@ -11,6 +10,7 @@
 #include "fake_gdi.h"
 #include "fake_profile.h"
 #include "fake_window.h"
+#include "host/animation_window.h"
 #include "platform/messages.h"
 
 namespace {

@@ -27,7 +27,8 @@ struct HostState {
     plat::Rect coveredDesktop = {0, 0, 0, 0};
     std::int32_t moveClosePending = 0;  // 1 while a movement's close waits to be confirmed
     plat::PowerWatch displayPowerWatch = nullptr;  // the display power notifications, while registered
-    plat::Point pausedCursorPos = {0, 0};  // where the pointer was when the display went off
+    // Where the pointer was when the display went off, or where the system moved it since.
+    plat::Point pausedCursorPos = {0, 0};
     std::uint32_t lastPromptTick = 0xFFFFFFFFu;  // all ones: never prompted
 };
 

@@ -1,6 +1,6 @@
 #include "host/saver_window.h"
 
-#include "app/animation_window.h"
+#include "host/animation_window.h"
 #include "host/display_power.h"
 #include "host/host_state.h"
 #include "platform/clock.h"
@@ -76,6 +76,14 @@ bool DesktopChanged() {
     return false;
 }
 
+// The pointer moved with a change of the screens, not by the user's hand: its
+// new place is where the next movement is measured from, both for closing and,
+// while the display is off, for waking (the display may well stay off).
+void TakePointerAsMovedBySystem() {
+    hostState.lastCursorPos = plat::CursorPosition();
+    if (animationPaused) hostState.pausedCursorPos = hostState.lastCursorPos;
+}
+
 void CancelMoveClose(plat::Window window) {
     if (hostState.moveClosePending) plat::StopTimer(window, MOVE_CLOSE_TIMER_ID);
     hostState.moveClosePending = 0;
@@ -89,7 +97,7 @@ void ConfirmMoveClose(plat::Window window) {
     CancelMoveClose(window);
     if (hostState.closeConfirmed || hostState.passwordCheckActive) return;
     if (DesktopChanged()) {
-        hostState.lastCursorPos = plat::CursorPosition();
+        TakePointerAsMovedBySystem();
         return;
     }
     PostClose(window);
@@ -162,7 +170,7 @@ plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, 
                 hostState.coveredDesktop = plat::DesktopRect();
                 plat::PlaceWindow(window, hostState.coveredDesktop);
                 CancelMoveClose(window);
-                hostState.lastCursorPos = plat::CursorPosition();
+                TakePointerAsMovedBySystem();
             }
             return PassOn(window, message, wParam, lParam);
         case msg::POWERBROADCAST:

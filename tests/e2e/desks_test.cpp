@@ -81,9 +81,10 @@ protected:
             const std::string dir = std::string("Z:\\proc\\") + entry.cFileName;
             const auto command = ReadWholeFile(dir + "\\cmdline");
             const auto stat = ReadWholeFile(dir + "\\stat");
-            // The saver's own command line starts with its path (the driver's names it too).
-            if (!command || !stat || command->substr(0, command->find('\0')).find("pendral.scr") == std::string::npos)
-                continue;
+            // The saver's own command line starts with its path (the driver's names it too);
+            // savers of other builds on the same machine have other paths.
+            if (!command || !stat) continue;
+            if (lstrcmpiA(command->substr(0, command->find('\0')).c_str(), SaverPath().c_str()) != 0) continue;
             unsigned long long user = 0, system = 0;  // the 14th and 15th fields
             const size_t end = stat->rfind(')');
             if (end != std::string::npos &&

@@ -8,7 +8,6 @@
 
 #include "allocation_failure.h"
 #include "app/animation.h"
-#include "app/animation_window.h"
 #include "app/settings.h"
 #include "fake.h"
 #include "fake_clock.h"
@@ -18,6 +17,7 @@
 #include "fake_window.h"
 #include "gfx/packed_dib.h"
 #include "gfx_test_pictures.h"
+#include "host/animation_window.h"
 #include "host/host_state.h"
 #include "host/saver_window.h"
 #include "platform/messages.h"
@@ -170,12 +170,13 @@ TEST(FieldAreas, AreTheScreensOverlapsWithTheClientInClientCoordinates) {
 }
 
 TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen) {
-    // A 320x200 window at (-100, 0): the primary screen 220x150 (nothing below it)
-    // and one 100 wide left of it, from y 20; a third screen lies beyond the window.
-    fake::Windows().clientOrigin = {-100, 0};
-    fake::Windows().screens = {{0, 0, 220, 150}, {-100, 20, 0, 200}, {400, 0, 500, 100}};
+    // A 320x200 window at (-100, -20), the desktop's origin: the primary screen
+    // 220x150 (nothing below it) and one 100 wide left of it that reaches above it;
+    // a third screen lies beyond the window.
+    fake::Windows().clientOrigin = {-100, -20};
+    fake::Windows().screens = {{0, 0, 220, 150}, {-100, -20, 0, 180}, {400, 0, 500, 100}};
     Send(msg::CREATE);
-    const plat::Rect areas[] = {{100, 0, 320, 150}, {0, 20, 100, 200}};
+    const plat::Rect areas[] = {{100, 20, 320, 170}, {0, 0, 100, 200}};
     ASSERT_EQ(sceneCount, 2);
     for (int k = 0; k < 2; ++k) {
         EXPECT_EQ(scenes[k].stage.BackBuffer().width, areas[k].right - areas[k].left) << k;
@@ -206,7 +207,7 @@ TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen)
         }
 
     // The screens change: one field over the one screen left, drawn afresh.
-    fake::Windows().screens = {{-100, 0, 220, 200}};
+    fake::Windows().screens = {{-100, -20, 220, 180}};
     Send(msg::DISPLAYCHANGE);
     ASSERT_EQ(sceneCount, 1);
     EXPECT_EQ(scenes[0].stage.BackBuffer().width, 320);

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/animation_window.h"
+#include "host/animation_window.h"
 #include "host/display_power.h"
 #include "host/run_modes.h"
 #include "host_test_support.h"
@@ -54,6 +54,7 @@ TEST(DisplayPower, TheAnimationStopsWhileTheDisplayIsOffAndDrawsAgainWhenItIsOnO
     ResetHost();
     animationPaused = false;
     fake::System().version = 0xA00;
+    fake::Windows().cursor = {500, 300};
     Send(msg::CREATE);
     EXPECT_EQ(fake::Windows().watchedSetting, &SESSION_DISPLAY_STATUS_SETTING);
     timerId = 1;  // the animation's timer runs
@@ -93,6 +94,19 @@ TEST(DisplayPower, TheAnimationStopsWhileTheDisplayIsOffAndDrawsAgainWhenItIsOnO
     Send(msg::MOUSEMOVE);
     EXPECT_EQ(fake::CountCalls("StartTimer"), 3u);
     EXPECT_FALSE(animationPaused);
+    // Nor does the pointer where a change of the screens put it, whether the
+    // window is told of the change or a movement's close finds it.
+    Send(command, msg::SYSCMD_MONITORPOWER, 2);
+    fake::Windows().cursor = {100, 100};
+    Send(msg::DISPLAYCHANGE);
+    Send(msg::MOUSEMOVE);
+    fake::Windows().cursor = {900, 100};
+    fake::Windows().desktop = {-800, 0, 1024, 768};
+    Send(msg::MOUSEMOVE);
+    Send(msg::TIMER, MOVE_CLOSE_TIMER_ID);
+    Send(msg::MOUSEMOVE);
+    EXPECT_EQ(fake::CountCalls("StartTimer"), 4u);  // the close's timer
+    EXPECT_TRUE(animationPaused);
     EXPECT_EQ(Posted(msg::CLOSE), 0u);
     EXPECT_EQ(Send(power, 0x000A, 0), 0xDEF);  // another power event is the system's
     Send(msg::DESTROY);
@@ -147,6 +161,15 @@ TEST(DisplayChange, IsCoveredAndThePointerItMovedClosesNothing) {
     EXPECT_EQ(Posted(msg::CLOSE), 1u);
     CheckSaverWindow();
     EXPECT_EQ(fake::CountCalls("PlaceWindow"), 3u);
+    // And one unplugged, or a mirror plugged in, while the desktop keeps its bounds.
+    const plat::Rect left{0, 0, 1280, 1080}, right{1280, 28, 1920, 1080};
+    for (const std::vector<plat::Rect>& screens : {std::vector<plat::Rect>{left}, {left, right, left}}) {
+        fieldScreens[0] = left, fieldScreens[1] = right, fieldScreenCount = 2;
+        fake::Windows().screens = screens;
+        const std::size_t placed = fake::CountCalls("PlaceWindow");
+        CheckSaverWindow();
+        EXPECT_EQ(fake::CountCalls("PlaceWindow"), placed + 1) << screens.size();
+    }
 
     // A preview keeps its parent's size.
     ResetHost();

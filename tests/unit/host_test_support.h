@@ -4,13 +4,13 @@
 
 #include <cstdint>
 
-#include "app/animation_window.h"
 #include "fake.h"
 #include "fake_clock.h"
 #include "fake_library.h"
 #include "fake_registry.h"
 #include "fake_system.h"
 #include "fake_window.h"
+#include "host/animation_window.h"
 #include "host/host_state.h"
 #include "host/saver_window.h"
 #include "platform/messages.h"

@@ -152,7 +152,11 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
     EXPECT_EQ(plat::WriteRegistryText(key, "fills", fills.c_str()), 0u);
     EXPECT_EQ(plat::WriteRegistryText(key, "over", over.c_str()), 0u);
     RegSetValueExA(reinterpret_cast<HKEY>(key), "bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 63);
-    RegSetValueExA(reinterpret_cast<HKEY>(key), "bare over", 0, REG_SZ, reinterpret_cast<const BYTE*>(over.data()), 64);
+    // 64 bytes from a longer text: a byte that is no terminator follows them, so
+    // that the value is stored as 64 bytes that fill the buffer without one.
+    const std::string longer(65, '7');
+    RegSetValueExA(reinterpret_cast<HKEY>(key), "bare over", 0, REG_SZ, reinterpret_cast<const BYTE*>(longer.data()),
+                   64);
     RegSetValueExA(reinterpret_cast<HKEY>(key), "expand", 0, REG_EXPAND_SZ, reinterpret_cast<const BYTE*>("12"), 3);
     // Written text is stored with its terminator, as other readers expect. (NT
     // and Wine count a terminator that follows the given length themselves; the
@@ -160,6 +164,9 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
     DWORD stored = 0;
     EXPECT_EQ(RegQueryValueExA(reinterpret_cast<HKEY>(key), "text", nullptr, nullptr, nullptr, &stored), ERROR_SUCCESS);
     EXPECT_EQ(stored, 4u);
+    EXPECT_EQ(RegQueryValueExA(reinterpret_cast<HKEY>(key), "bare over", nullptr, nullptr, nullptr, &stored),
+              ERROR_SUCCESS);
+    EXPECT_EQ(stored, 64u);
 
     struct Case {
         const char* name;
@@ -170,8 +177,8 @@ TEST(RealRegistry, TextValuesRoundTripAndNothingElseReadsAsText) {
                           Case{"missing", false, ""}, Case{"fills", true, fills.c_str()}, Case{"over", false, ""},
                           Case{"bare", true, bare.c_str()}, Case{"bare over", false, ""},
                           Case{"expand", true, "12"}}) {
-        char buffer[64] = "junk";
-        EXPECT_EQ(plat::ReadRegistryText(key, c.name, buffer, sizeof buffer), c.found) << c.name;
+        char buffer[65] = "junk";  // 64 bytes given, and a terminator after them whatever is read
+        EXPECT_EQ(plat::ReadRegistryText(key, c.name, buffer, 64), c.found) << c.name;
         EXPECT_STREQ(buffer, c.text) << c.name;
     }
     plat::CloseRegistryKey(key);

@@ -1,4 +1,4 @@
-#include "app/animation_window.h"
+#include "host/animation_window.h"
 
 #include "app/settings.h"
 #include "host/host_state.h"
