@@ -22,8 +22,8 @@ pendral_sway_start() {
   SWAY_DIR=$(mktemp -d /tmp/pendral-sway.XXXXXX)
   chown "$SWAY_UID:$SWAY_GID" "$SWAY_DIR"
   chmod 700 "$SWAY_DIR"
-  printf '%s\n' 'output HEADLESS-1 resolution 1024x768 position 0 0' 'default_border none' \
-    'seat * hide_cursor 0' >"$SWAY_DIR/config"
+  printf '%s\n' 'output HEADLESS-1 resolution 1024x768 position 0 0' 'output * bg #000000 solid_color' 'default_border none' \
+    'seat * hide_cursor 100' >"$SWAY_DIR/config"
   export SWAY_USER SWAY_UID SWAY_GID SWAY_DIR
   unset WAYLAND_DISPLAY SWAYSOCK
   pendral_as_sway_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
