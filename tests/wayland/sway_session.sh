@@ -8,9 +8,12 @@
 #   pendral_as_sway_user CMD...     runs CMD as that user in the session
 #   pendral_sway_stop               ends sway and wayvnc, removes the user and folder
 
-pendral_as_sway_user() {
+pendral_as_sway_user() { (pendral_exec_as_sway_user "$@"); }
+
+# The same in place of the shell: run in the background, $! is the program itself.
+pendral_exec_as_sway_user() {
   # sway serves its IPC where SWAYSOCK says, so it is only passed once known.
-  setpriv --reuid="$SWAY_UID" --regid="$SWAY_GID" --init-groups env -i PATH="$PATH" HOME="$SWAY_DIR" \
+  exec setpriv --reuid="$SWAY_UID" --regid="$SWAY_GID" --init-groups env -i PATH="$PATH" HOME="$SWAY_DIR" \
     XDG_RUNTIME_DIR="$SWAY_DIR" ${WAYLAND_DISPLAY:+WAYLAND_DISPLAY="$WAYLAND_DISPLAY"} ${SWAYSOCK:+SWAYSOCK="$SWAYSOCK"} "$@"
 }
 
@@ -26,7 +29,7 @@ pendral_sway_start() {
     'seat * hide_cursor 100' >"$SWAY_DIR/config"
   export SWAY_USER SWAY_UID SWAY_GID SWAY_DIR
   unset WAYLAND_DISPLAY SWAYSOCK
-  pendral_as_sway_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
+  pendral_exec_as_sway_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
     sway -c "$SWAY_DIR/config" >"$SWAY_DIR/sway.log" 2>&1 &
   PENDRAL_SWAY_PID=$!
   local i
@@ -39,7 +42,7 @@ pendral_sway_start() {
   export SWAYSOCK WAYLAND_DISPLAY
   [ -n "$SWAYSOCK" ] && [ -n "$WAYLAND_DISPLAY" ] || { cat "$SWAY_DIR/sway.log" >&2; return 1; }
   # A port of its own for wayvnc; nothing connects to it.
-  pendral_as_sway_user wayvnc 127.0.0.1 $((20000 + $$ % 20000)) >"$SWAY_DIR/wayvnc.log" 2>&1 &
+  pendral_exec_as_sway_user wayvnc 127.0.0.1 $((20000 + $$ % 20000)) >"$SWAY_DIR/wayvnc.log" 2>&1 &
   PENDRAL_WAYVNC_PID=$!
   local n=2 out
   for out in "$@"; do
