@@ -63,6 +63,7 @@ commands=("$pendral -root -count 100"
           "$attraction -root -points 100 -delay 20000")
 declare -a xvfb program
 programs=(0 1)
+for i in 0 1; do
   start_xvfb "$i"
   started=$?
   pids+=("$xpid")

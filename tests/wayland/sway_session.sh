@@ -65,7 +65,12 @@ pendral_sway_stop() {
   [ -n "$PENDRAL_SWAY_PID" ] && kill "$PENDRAL_SWAY_PID" 2>/dev/null
   wait "$PENDRAL_WAYVNC_PID" "$PENDRAL_SWAY_PID" 2>/dev/null
   PENDRAL_WAYVNC_PID="" PENDRAL_SWAY_PID=""
-  [ -n "$SWAY_USER" ] && userdel "$SWAY_USER" 2>/dev/null
+  # sway's own children (swaybg) may take a moment to go, and the user with them.
+  local i
+  for i in $(seq 1 50); do
+    [ -z "$SWAY_USER" ] || userdel "$SWAY_USER" 2>/dev/null || ! id "$SWAY_USER" >/dev/null 2>&1 && break
+    sleep 0.1
+  done
   [ -n "$SWAY_DIR" ] && rm -rf "$SWAY_DIR"
   SWAY_USER="" SWAY_DIR=""
 }
