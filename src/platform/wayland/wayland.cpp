@@ -62,10 +62,24 @@ void OnOutputMode(void* data, wl_output*, std::uint32_t flags, std::int32_t widt
 
 Connection* connection = nullptr;  // the one connection, for the listeners of outputs
 
+// The output's field in device pixels: its configured size at its scale, else its mode.
+void TakeDeviceSize(Output* o) {
+    const bool given = o->logicalWidth > 0 && o->logicalHeight > 0;
+    const std::int32_t width = given ? o->logicalWidth * o->scale : o->modeWidth;
+    const std::int32_t height = given ? o->logicalHeight * o->scale : o->modeHeight;
+    if (width != o->width || height != o->height) connection->outputsChanged = true;
+    o->width = width;
+    o->height = height;
+}
+
+// A new mode or scale: a surface already there takes it (at its next buffer).
 void OnOutputDone(void* data, wl_output*) {
     auto* o = static_cast<Output*>(data);
     o->described = true;
     connection->outputsChanged = true;
+    if (!o->surface) return;
+    wl_surface_set_buffer_scale(o->surface, o->scale);
+    if (o->configured) TakeDeviceSize(o);
 }
 
 void OnOutputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Output*>(data)->scale = std::max(1, factor); }
@@ -83,17 +97,12 @@ void OnToplevelClose(void*, xdg_toplevel*) { connection->ended = true; }
 
 const xdg_toplevel_listener TOPLEVEL_LISTENER{OnToplevelConfigure, OnToplevelClose, nullptr, nullptr};
 
-// The output's field in device pixels: its configured size at its scale, else its mode.
 void OnSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {
     auto* o = static_cast<Output*>(data);
     xdg_surface_ack_configure(surface, serial);
-    const bool given = o->logicalWidth > 0 && o->logicalHeight > 0;
-    const std::int32_t width = given ? o->logicalWidth * o->scale : o->modeWidth;
-    const std::int32_t height = given ? o->logicalHeight * o->scale : o->modeHeight;
-    if (!o->configured || width != o->width || height != o->height) connection->outputsChanged = true;
-    o->width = width;
-    o->height = height;
+    if (!o->configured) connection->outputsChanged = true;
     o->configured = true;
+    TakeDeviceSize(o);
 }
 
 const xdg_surface_listener SURFACE_LISTENER{OnSurfaceConfigure};
