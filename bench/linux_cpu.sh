@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # CPU and memory of the native saver beside XScreenSaver's own `attraction`,
-# both with 100 bodies and a 20 ms tick, each on its own 1024x768 Xvfb.
-# Both run at the same time, so both see the same load on the machine; after
-# a warm-up each is measured over the same period. The CPU counted is the
-# program's plus its X server's (utime + stime from /proc/PID/stat), as a
-# share of one core. Also prints the peak resident memory (VmHWM) of each.
+# both with 100 bodies and a 20 ms tick, each on its own 1024x768 Xvfb, and of
+# `pendral -wayland` on a headless sway of one 1024x768 output (where sway is
+# installed; tests/wayland/sway_session.sh). All run at the same time, so all
+# see the same load on the machine; after a warm-up each is measured over the
+# same period. The CPU counted is the program's plus its server's (the X server,
+# or the compositor) (utime + stime from /proc/PID/stat), as a share of one
+# core. Also prints the peak resident memory (VmHWM) of each.
 #
 #   bench/linux_cpu.sh [PENDRAL] [SECONDS] [WARM-UP SECONDS]
 #
@@ -33,6 +35,7 @@ cleanup() {
   [ ${#pids[@]} -gt 0 ] && kill "${pids[@]}" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
+  [ -n "${SWAY_USER:-}" ] && pendral_sway_stop
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM HUP
@@ -59,6 +62,7 @@ names=(pendral attraction)
 commands=("$pendral -root -count 100"
           "$attraction -root -points 100 -delay 20000")
 declare -a xvfb program
+programs=(0 1)
 for i in 0 1; do
   start_xvfb "$i"
   started=$?
@@ -69,10 +73,23 @@ for i in 0 1; do
   program[$i]=$!
   pids+=("${program[$i]}")
 done
+if command -v sway >/dev/null && command -v wayvnc >/dev/null; then
+  # The compositor's CPU counts where the X server's does for the others.
+  source "$root/tests/wayland/sway_session.sh"
+  if pendral_sway_start; then
+    names[2]="pendral -wayland"
+    xvfb[2]=$PENDRAL_SWAY_PID
+    setpriv --reuid="$SWAY_UID" --regid="$SWAY_GID" --init-groups env XDG_RUNTIME_DIR="$SWAY_DIR" \
+      WAYLAND_DISPLAY="$WAYLAND_DISPLAY" "$pendral" -wayland -count 100 >"$work/out.2" 2>&1 &
+    program[2]=$!
+    pids+=("${program[2]}")
+    programs+=(2)
+  fi
+fi
 
 sleep "$warmup"
 declare -a p0 x0 p1 x1 peak
-for i in 0 1; do
+for i in "${programs[@]}"; do
   kill -0 "${program[$i]}" 2>/dev/null || { echo "${names[$i]} ended early:" >&2; cat "$work/out.$i" >&2; exit 1; }
   p0[$i]=$(ticks "${program[$i]}")
   x0[$i]=$(ticks "${xvfb[$i]}")
@@ -80,7 +97,7 @@ done
 start=$(date +%s.%N)
 sleep "$period"
 end=$(date +%s.%N)
-for i in 0 1; do
+for i in "${programs[@]}"; do
   kill -0 "${program[$i]}" 2>/dev/null || { echo "${names[$i]} ended early:" >&2; cat "$work/out.$i" >&2; exit 1; }
   p1[$i]=$(ticks "${program[$i]}")
   x1[$i]=$(ticks "${xvfb[$i]}")
@@ -88,13 +105,14 @@ for i in 0 1; do
 done
 
 hz=$(getconf CLK_TCK)
-printf '%d bodies, 1024x768x24 Xvfb each, 20 ms tick, %s s measured after %s s warm-up\n' 100 "$period" "$warmup"
-printf '%-12s %10s %10s %10s %12s\n' program "program" "X server" "total" "peak RSS"
-for i in 0 1; do
+printf '%d bodies, 1024x768x24 Xvfb or headless sway output each, 20 ms tick, %s s measured after %s s warm-up\n' \
+  100 "$period" "$warmup"
+printf '%-17s %10s %10s %10s %12s\n' program "program" "server" "total" "peak RSS"
+for i in "${programs[@]}"; do
   awk -v n="${names[$i]}" -v p="$((p1[i] - p0[i]))" -v x="$((x1[i] - x0[i]))" -v hz="$hz" \
       -v t0="$start" -v t1="$end" -v kb="${peak[$i]}" 'BEGIN {
     s = (t1 - t0) * hz / 100
-    printf "%-12s %9.1f%% %9.1f%% %9.1f%% %9.1f MB\n", n, p / s, x / s, (p + x) / s, kb / 1024
+    printf "%-17s %9.1f%% %9.1f%% %9.1f%% %9.1f MB\n", n, p / s, x / s, (p + x) / s, kb / 1024
   }'
 done
 echo "(CPU as a share of one core; peak RSS is VmHWM, 1 MB = 1024 kB)"

@@ -39,7 +39,8 @@ inverse-square law (or push each other away), swing past each other, and are
 scattered afresh every few minutes. A heavy red body and a blue body can be
 switched on.
 
-The saver is run by XScreenSaver and set up in its settings program.")
+The saver is run by XScreenSaver and set up in its settings program, or on
+Wayland desktops (pendral -wayland) by their idle daemon, such as swayidle.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

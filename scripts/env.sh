@@ -41,6 +41,11 @@ pendral_need_packages() {
   command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
   command -v zip >/dev/null || missing+=(zip)
   command -v unzip >/dev/null || missing+=(unzip)
+  # pendral -wayland: the client library and xdg-shell to build it; headless sway, a
+  # virtual pointer (wayvnc), screenshots, typed keys and the idle daemon to test it.
+  [ -e /usr/include/wayland-client.h ] || missing+=(libwayland-dev)
+  [ -e /usr/share/wayland-protocols/stable/xdg-shell/xdg-shell.xml ] || missing+=(wayland-protocols)
+  for tool in sway grim wtype wayvnc swayidle; do command -v $tool >/dev/null || missing+=($tool); done
   pendral_install "${missing[@]}"
 }
 

@@ -90,6 +90,20 @@ void SetUpScenes(plat::Window window, const plat::Rect* areas, std::int32_t area
     sceneCount = count;
 }
 
+std::int32_t SideBySideAreas(const plat::Point* sizes, std::int32_t count, std::int32_t maxWidth, plat::Rect* areas,
+                             std::int32_t* width, std::int32_t* height) {
+    std::int32_t made = 0;
+    *width = *height = 0;
+    for (std::int32_t k = 0; k < count && made < MAX_FIELDS; ++k) {
+        const plat::Point size = sizes[k];
+        if (size.x <= 0 || size.y <= 0 || size.x > maxWidth - *width) continue;
+        areas[made++] = {*width, 0, *width + size.x, size.y};
+        *width += size.x;
+        *height = std::max(*height, size.y);
+    }
+    return made;
+}
+
 std::int32_t FieldAreas(plat::Rect clientOnScreen, const plat::Rect* screens, std::int32_t screenCount,
                         plat::Rect* areas) {
     std::int32_t count = 0;

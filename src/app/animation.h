@@ -54,6 +54,14 @@ void SetUpScenes(plat::Window window, const plat::Rect* areas, std::int32_t area
 std::int32_t FieldAreas(plat::Rect clientOnScreen, const plat::Rect* screens, std::int32_t screenCount,
                         plat::Rect* areas);
 
+// The areas of a window that holds screens side by side, left to right, each
+// with its own size (a compositor's outputs, which are shown apart): one area
+// per screen, top-aligned; screens of no size, or that would take the window
+// past maxWidth, are left out, and at most MAX_FIELDS are written. Returns how
+// many; *width and *height get the size of the window that holds them.
+std::int32_t SideBySideAreas(const plat::Point* sizes, std::int32_t count, std::int32_t maxWidth, plat::Rect* areas,
+                             std::int32_t* width, std::int32_t* height);
+
 // One tick: one simulation step of every field, every sprite moved to its body,
 // one frame of every stage.
 void AdvanceFrame(plat::Window window);

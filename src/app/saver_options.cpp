@@ -7,7 +7,7 @@
 
 namespace {
 
-enum class Kind { Number, On, Off, Folder, Root, WindowId, Help, Version };
+enum class Kind { Number, On, Off, Folder, Root, WindowId, Wayland, Help, Version };
 
 struct Option {
     const char* name;  // without the leading dash
@@ -32,6 +32,7 @@ constexpr Option OPTIONS[] = {
     {"sprites", Kind::Folder, nullptr, nullptr, 0, 0},
     {"root", Kind::Root, nullptr, nullptr, 0, 0},
     {"window-id", Kind::WindowId, nullptr, nullptr, 0, 0},
+    {"wayland", Kind::Wayland, nullptr, nullptr, 0, 0},
     {"help", Kind::Help, nullptr, nullptr, 0, 0},
     {"version", Kind::Version, nullptr, nullptr, 0, 0},
 };
@@ -132,6 +133,9 @@ bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options,
                 parsed.target = SaverOptions::Target::WindowId;
                 ++i;
                 break;
+            case Kind::Wayland:
+                parsed.target = SaverOptions::Target::Wayland;
+                break;
             case Kind::Help:
                 if (parsed.action == SaverOptions::Action::Run) parsed.action = SaverOptions::Action::Help;
                 break;
@@ -146,7 +150,7 @@ bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options,
 
 const char* SaverOptionsHelp() {
     return "usage: pendral [options]\n"
-           "Bodies that pull on each other, drawn on an X11 window.\n"
+           "Bodies that pull on each other, drawn on an X11 window or on Wayland.\n"
            "\n"
            "  -count N          number of bodies, 3 to 100 (default 51)\n"
            "  -attraction N     pull between bodies, -100 to 100; below 0 they repel (default 10)\n"
@@ -158,6 +162,8 @@ const char* SaverOptionsHelp() {
            "  -fps, -no-fps     show the frame rate and the CPU load in a corner (default off)\n"
            "  -root             draw on the root window\n"
            "  -window-id ID     draw in window ID (decimal or 0x hexadecimal)\n"
+           "  -wayland          full screen on every output of the Wayland compositor;\n"
+           "                    any key, button, touch or pointer movement ends it\n"
            "  -help, -version   print this text, or the version, and exit\n"
            "\n"
            "Every option may also be written with two dashes. With XSCREENSAVER_WINDOW set\n"

@@ -8,7 +8,7 @@
 
 struct SaverOptions {
     enum class Action { Run, Help, Version };
-    enum class Target { OwnWindow, Root, WindowId };
+    enum class Target { OwnWindow, Root, WindowId, Wayland };
 
     Action action = Action::Run;
     Target target = Target::OwnWindow;

@@ -10,7 +10,7 @@
 
 namespace hack {
 
-using plat::WindowObject;
+using WindowObject = plat::x11::Surface;
 
 // XScreenSaver's frame-rate display: frames per second and the share of one
 // core the program used, in the window's lower left corner.

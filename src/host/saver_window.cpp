@@ -132,15 +132,6 @@ void StopWatchingDisplayPower() {
 
 }  // namespace
 
-std::uint32_t CursorDistance(plat::Point from, plat::Point to) {
-    // Unsigned arithmetic: no overflow whatever the coordinates.
-    std::uint32_t dx = static_cast<std::uint32_t>(to.x) - static_cast<std::uint32_t>(from.x);
-    std::uint32_t dy = static_cast<std::uint32_t>(to.y) - static_cast<std::uint32_t>(from.y);
-    if (to.x < from.x) dx = 0u - dx;
-    if (to.y < from.y) dy = 0u - dy;
-    return dx + dy;
-}
-
 plat::MessageResult SaverWindowProc(plat::Window window, std::uint32_t message, plat::WordParam wParam,
                                     plat::LongParam lParam) {
     switch (message) {
@@ -257,7 +248,7 @@ plat::MessageResult SaverInputProc(plat::Window window, std::uint32_t message, p
             // The message's own coordinates are client-relative; the rule uses
             // the screen position, and small movements add up.
             plat::Point now = plat::CursorPosition();
-            if (CursorDistance(hostState.lastCursorPos, now) > MOUSE_CLOSE_THRESHOLD) {
+            if (PointerMovedFar(hostState.lastCursorPos, now)) {
                 hostState.lastCursorPos = now;
                 if (!hostState.moveClosePending) {
                     hostState.moveClosePending = 1;

@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
+#include "app/pointer_rule.h"
 #include "platform/types.h"
 
-inline constexpr std::uint32_t MOUSE_CLOSE_THRESHOLD = 4;
 inline constexpr std::uint32_t PROMPT_INTERVAL_MS = 200;
 inline constexpr std::uint32_t VERIFY_PASSWORD_MESSAGE = 0x8000;  // the first application message
 // A movement of the pointer closes the saver once this long has passed without
@@ -44,6 +44,3 @@ std::int32_t ConfirmClose(plat::Window window);
 
 // later - earlier modulo 2^32, so that the tick counter's wrap-around is harmless.
 constexpr std::uint32_t ElapsedTicks(std::uint32_t earlier, std::uint32_t later) { return later - earlier; }
-
-// Sum of the absolute coordinate differences, as an unsigned number.
-std::uint32_t CursorDistance(plat::Point from, plat::Point to);

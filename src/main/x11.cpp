@@ -1,6 +1,7 @@
 // pendral, the Linux saver: XScreenSaver-style options, then the animation on an X
-// window until a signal or the window's end (hack/ holds the run, platform/x11/
-// the X11 side of drawing, files and the clock).
+// window until a signal or the window's end, or with -wayland on every output of
+// a Wayland compositor (hack/ holds the runs, platform/x11/ and platform/wayland/
+// each side's drawing, platform/x11/ the files and the clock).
 #include <sys/random.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 
 #include "app/saver_options.h"
 #include "hack/run.h"
+#include "hack/wayland_run.h"
 #include "platform/x11/surface.h"
 #include "sim/random.h"
 
@@ -52,6 +54,7 @@ int main(int argc, char** argv) {
     ApplySaverOptions(options);
     plat::x11::SetFileFolder(options.spritesFolder);
     SetRandomState(SeedOfItsOwn());
+    if (options.target == SaverOptions::Target::Wayland) return hack::RunOnWayland(options);
 
     hack::Run run;
     const int status = hack::OpenRun(&run, options) ? hack::RunSaver(&run) : 1;

@@ -169,6 +169,18 @@ TEST(FieldAreas, AreTheScreensOverlapsWithTheClientInClientCoordinates) {
     EXPECT_EQ(areas[MAX_FIELDS - 1].left, 150);
 }
 
+// A compositor's outputs side by side in one window, each a field of its size.
+TEST(FieldAreas, OfOutputsSideBySideLeaveOutEmptyOnesAndThoseBeyondTheWidest) {
+    const plat::Point sizes[] = {{1024, 768}, {0, 600}, {800, 600}, {2048, 1536}, {20, 10}};
+    plat::Rect areas[MAX_FIELDS];
+    std::int32_t width = 0, height = 0;
+    ASSERT_EQ(SideBySideAreas(sizes, 5, 3000, areas, &width, &height), 3);
+    std::vector<std::vector<int>> got;
+    for (const plat::Rect& a : std::vector<plat::Rect>(areas, areas + 3)) got.push_back({a.left, a.top, a.right, a.bottom});
+    EXPECT_EQ(got, (std::vector<std::vector<int>>{{0, 0, 1024, 768}, {1024, 0, 1824, 600}, {1824, 0, 1844, 10}}));
+    EXPECT_EQ(std::vector<int>({width, height}), std::vector<int>({1844, 768}));
+}
+
 TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen) {
     // A 320x200 window at (-100, -20), the desktop's origin: the primary screen
     // 220x150 (nothing below it) and one 100 wide left of it that reaches above it;

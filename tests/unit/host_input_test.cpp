@@ -156,6 +156,9 @@ TEST_F(SaverInput, CursorDistanceNeverOverflows) {
     EXPECT_EQ(CursorDistance({INT32_MIN, 0}, {INT32_MAX, 0}), 0xFFFFFFFFu);
     EXPECT_EQ(CursorDistance({INT32_MAX, INT32_MIN}, {INT32_MIN, INT32_MAX}), 0xFFFFFFFEu);
     EXPECT_EQ(CursorDistance({-2, 3}, {1, -1}), 7u);
+    // The rule the Wayland saver applies to its pointer as well.
+    EXPECT_FALSE(PointerMovedFar({10, 10}, {8, 12}));
+    EXPECT_TRUE(PointerMovedFar({10, 10}, {13, 8}));
 }
 
 TEST_F(SaverInput, CursorStaysHiddenOnShowAndSetCursor) {

@@ -105,6 +105,8 @@ TEST(SaverOptions, DefaultsLastWordsAndSettings) {
 
     EXPECT_EQ(Parse({"-window-id", "0xFF", "--root"}, &options), "");
     EXPECT_EQ(options.target, SaverOptions::Target::Root);
+    EXPECT_EQ(Parse({"-root", "--wayland"}, &options), "");
+    EXPECT_EQ(options.target, SaverOptions::Target::Wayland);
     EXPECT_EQ(Parse({"-version", "--help"}, &options), "");
     EXPECT_EQ(options.action, SaverOptions::Action::Version);
 

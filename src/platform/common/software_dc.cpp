@@ -2,6 +2,7 @@
 // what is selected into it, and DeleteMemoryDc lets go of both.
 #include "platform/common/software_dc.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -46,6 +47,21 @@ BitmapObject* NewPixelBufferRecord(const void* info, std::int32_t maxSide) {
     bitmap->height = height;
     bitmap->stride = (width + 3) & ~3;
     return bitmap;
+}
+
+bool ClipCopy(const CopyBlock& b, const void* info, std::int32_t targetWidth, std::int32_t targetHeight,
+              CopyClip* clip) {
+    std::int32_t sourceWidth, sourceHeight;
+    HeaderSize(info, &sourceWidth, &sourceHeight);
+    clip->sourceHeight = sourceHeight;
+    clip->sourceStride = (std::int64_t{sourceWidth} + 3) & ~std::int64_t{3};
+    if (b.width <= 0 || b.height <= 0 || sourceWidth <= 0 || sourceHeight <= 0) return false;
+    const std::int64_t x = b.x, y = b.y, sourceX = b.sourceX, sourceY = b.sourceY, height = b.height;
+    clip->i0 = std::max({std::int64_t{0}, -x, -sourceX});
+    clip->i1 = std::min({std::int64_t{b.width}, targetWidth - x, sourceWidth - sourceX});
+    clip->j0 = std::max({std::int64_t{0}, -y, sourceY + height - sourceHeight});
+    clip->j1 = std::min({height, targetHeight - y, sourceY + height});
+    return clip->i0 < clip->i1 && clip->j0 < clip->j1;
 }
 
 }  // namespace plat

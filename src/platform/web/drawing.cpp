@@ -192,20 +192,11 @@ void FillBlack(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t wi
 void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
                  std::int32_t sourceX, std::int32_t sourceY, const std::uint8_t* bits, const void* info) {
     WindowObject* s = dc ? dc->window : nullptr;
-    if (!s || !s->rgba || !bits || !info || width <= 0 || height <= 0) return;
-    std::int32_t sourceWidth, sourceHeight;
-    HeaderSize(info, &sourceWidth, &sourceHeight);
-    if (sourceWidth <= 0 || sourceHeight <= 0) return;
-    const std::int64_t sourceStride = (std::int64_t{sourceWidth} + 3) & ~std::int64_t{3};
-
-    // Column i of the block: canvas x + i, source sourceX + i. Row j from the top:
-    // canvas y + j, source row sourceY + height - 1 - j from the bottom.
-    std::int64_t i0 = 0, i1 = width, j0 = 0, j1 = height;
-    i0 = std::max({i0, -std::int64_t{x}, -std::int64_t{sourceX}});
-    i1 = std::min({i1, std::int64_t{s->width} - x, std::int64_t{sourceWidth} - sourceX});
-    j0 = std::max({j0, -std::int64_t{y}, std::int64_t{sourceY} + height - sourceHeight});
-    j1 = std::min({j1, std::int64_t{s->height} - y, std::int64_t{sourceY} + height});
-    if (i0 >= i1 || j0 >= j1) return;
+    CopyClip clip;
+    if (!s || !s->rgba || !bits || !info || !ClipCopy({x, y, width, height, sourceX, sourceY}, info, s->width, s->height, &clip))
+        return;
+    const std::int64_t i0 = clip.i0, i1 = clip.i1, j0 = clip.j0, j1 = clip.j1;
+    const std::int64_t sourceStride = clip.sourceStride;
 
     static const std::uint32_t allBlack[256] = {};
     const Palette palette = dc->selectedPalette;

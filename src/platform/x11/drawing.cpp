@@ -3,42 +3,29 @@
 // Platform:     X11 through Xlib, with the MIT-SHM extension where the display
 //               allows it (plain XPutImage otherwise, e.g. a remote display, or
 //               once a shared-memory request fails).
-// Provides:     drawing.h (this file), file.h (file.cpp), clock.h (clock.cpp) and
-//               bitmap_resource.h (the built-in pictures, generated) of the
-//               platform boundary, which is what the animation uses; and, in
-//               surface.h, the window the animation draws on, the X error
-//               handler (errors.cpp), the monitors (monitors.cpp) and the clock
-//               for the saver's run (src/hack/), which stands above the animation
-//               and calls these.
-// Drawing:      palette colours become pixel values of the window's TrueColor
-//               format once per palette. A frame's copies from the 8-bit back
-//               buffer are noted, joined where that is cheaper, and put from a
-//               staging memory of at most 2 MB that frames pass through as a ring
-//               (one round trip per turn); no image is as large as the window, so
-//               any size X allows (up to 32767 x 32767) works, the back buffer's
-//               untouched pages costing nothing. The sprites are not drawn into
-//               the back buffer here: the stage hands over its frame as layers
-//               (SetBackBufferLayers), and each copy is painted black and has the
-//               layers' opaque runs copied over it straight into the staging
-//               memory, from pictures converted once into the window's pixels.
-//               24-bit pixels, and any other copy, go a row at a time through
-//               the palette's table.
+// Provides:     file.h (file.cpp), clock.h (clock.cpp) and bitmap_resource.h (the
+//               built-in pictures, generated) of the platform boundary, and
+//               drawing.h through the drawing it shares with Wayland
+//               (platform/pixels/), to which this file gives the window's pixel
+//               format and where the composed pixels go; and, in surface.h, the
+//               window the animation draws on, the X error handler (errors.cpp),
+//               the monitors (monitors.cpp) and the clock for the saver's run
+//               (src/hack/), which stands above the animation and calls these.
+// Drawing:      the pieces of a frame are composed into a staging memory of at
+//               most 2 MB that frames pass through as a ring (one round trip per
+//               turn) and put from there; no image is as large as the window, so
+//               any size X allows (up to 32767 x 32767) works.
 // Limitations:  TrueColor visuals of depth 16, 24 or 32 only.
 // Improvements: fewer bytes per frame (only what changed) would cost the server less.
 // Dependencies: libX11, libXext, libXrandr, libXinerama, the C and C++ runtimes.
 #include "platform/drawing.h"
 
 #include <sys/ipc.h>
-#include <sys/mman.h>
 #include <sys/shm.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <bit>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
-#include <new>
 
 #include <X11/Xutil.h>
 
@@ -47,34 +34,11 @@
 namespace plat {
 namespace {
 
-DeviceContextObject screenDc{nullptr, nullptr, nullptr};
-std::uint32_t nextFormat = 1;
+// In this file a window is the X11 one.
+using WindowObject = x11::Surface;
 
-bool HostIsLittleEndian() { return std::endian::native == std::endian::little; }
-
-// An 8-bit colour channel placed into `mask`.
-std::uint32_t Channel(std::uint8_t value, unsigned long mask) {
-    if (mask == 0) return 0;
-    const int shift = std::countr_zero(mask);
-    const int bits = std::popcount(mask);
-    const std::uint32_t scaled = bits <= 8 ? value >> (8 - bits) : static_cast<std::uint32_t>(value) << (bits - 8);
-    return static_cast<std::uint32_t>((static_cast<unsigned long>(scaled) << shift) & mask);
-}
-
-std::uint32_t PixelOf(const WindowObject& s, const PaletteEntry& e) {
-    return Channel(e.red, s.visual->red_mask) | Channel(e.green, s.visual->green_mask) |
-           Channel(e.blue, s.visual->blue_mask) | x11::SpareBits(s.visual, s.depth);
-}
-
-// A pixel value as the image stores it: swapped when the image's byte order is
-// not the processor's (16- and 32-bit pixels; 24-bit ones are written bytewise).
-std::uint32_t InImageOrder(const XImage& image, std::uint32_t pixel) {
-    const bool imageLittle = image.byte_order == LSBFirst;
-    if (imageLittle == HostIsLittleEndian()) return pixel;
-    if (image.bits_per_pixel == 16) return static_cast<std::uint16_t>((pixel >> 8) | (pixel << 8));
-    if (image.bits_per_pixel == 32) return __builtin_bswap32(pixel);
-    return pixel;
-}
+// The converted pixels of a frame's copies wait in staging memory of at most this many pixels.
+constexpr std::int64_t STAGING_PIXELS = 512 * 1024;
 
 bool MakeShmImage(WindowObject* s, std::int32_t width, std::int32_t height) {
     if (!s->shmAllowed || !XShmQueryExtension(s->display)) return false;
@@ -152,116 +116,6 @@ void FreeImage(WindowObject* s) {
     s->stagingBytes = s->stagingUsed = 0;
 }
 
-// Zeroes a run of a pixel buffer's memory. Whole pages inside it are handed
-// back to the system, which gives them again zeroed when they are next touched:
-// clearing a large field touches none of it.
-void ZeroMemory(std::uint8_t* start, std::size_t bytes) {
-    const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-    const auto begin = reinterpret_cast<std::uintptr_t>(start), end = begin + bytes;
-    const std::uintptr_t firstPage = (begin + page - 1) & ~(page - 1), lastPage = end & ~(page - 1);
-    if (bytes < 16 * page || firstPage >= lastPage ||
-        madvise(reinterpret_cast<void*>(firstPage), lastPage - firstPage, MADV_DONTNEED) != 0) {
-        std::memset(start, 0, bytes);
-        return;
-    }
-    std::memset(start, 0, firstPage - begin);
-    std::memset(reinterpret_cast<void*>(lastPage), 0, end - lastPage);
-}
-
-// Row conversions, one per pixel size, through the palette's table of pixels
-// already in the image's byte order. Runs of eight black pixels (colour index 0,
-// much of every sprite's rectangle) are written without a look-up each.
-template <typename Pixel>
-void ConvertRowTo(const std::uint32_t* lut, const std::uint8_t* in, char* out, int count) {
-    auto* p = reinterpret_cast<Pixel*>(out);
-    const auto black = static_cast<Pixel>(lut[0]);
-    int i = 0;
-    for (; i + 8 <= count; i += 8) {
-        std::uint64_t eight;
-        std::memcpy(&eight, in + i, 8);
-        if (eight == 0) {
-            for (int k = 0; k < 8; ++k) p[i + k] = black;
-        } else {
-            for (int k = 0; k < 8; ++k) p[i + k] = static_cast<Pixel>(lut[in[i + k]]);
-        }
-    }
-    for (; i < count; ++i) p[i] = static_cast<Pixel>(lut[in[i]]);
-}
-
-// 24 bits: three bytes, lowest first when the table says so (see ThreeByteOrder).
-template <bool LowFirst>
-void ConvertRowTo24(const std::uint32_t* lut, const std::uint8_t* in, char* out, int count) {
-    auto* p = reinterpret_cast<std::uint8_t*>(out);
-    for (int i = 0; i < count; ++i, p += 3) {
-        const std::uint32_t v = lut[in[i]];
-        p[LowFirst ? 0 : 2] = static_cast<std::uint8_t>(v);
-        p[1] = static_cast<std::uint8_t>(v >> 8);
-        p[LowFirst ? 2 : 0] = static_cast<std::uint8_t>(v >> 16);
-    }
-}
-
-ConvertRowFunction ConversionFor(const XImage& image) {
-    switch (image.bits_per_pixel) {
-        case 32: return ConvertRowTo<std::uint32_t>;
-        case 16: return ConvertRowTo<std::uint16_t>;
-        case 24: return image.byte_order == LSBFirst ? ConvertRowTo24<true> : ConvertRowTo24<false>;
-        default: return nullptr;
-    }
-}
-
-std::int64_t Area(const PendingCopy& c) { return std::int64_t{c.width} * c.height; }
-
-// Two copies from the same bitmap with the same offset can go out as one over
-// their bounding box when that costs no more than about the two apart: every
-// put is a request the server decodes, so a few more pixels are cheaper.
-constexpr std::int64_t PUT_COST_IN_PIXELS = 1024;
-
-bool Joinable(const PendingCopy& a, const PendingCopy& b) {
-    return a.bits == b.bits && a.dx == b.dx && a.dy == b.dy && a.stride == b.stride &&
-           a.sourceHeight == b.sourceHeight;
-}
-
-PendingCopy Joined(const PendingCopy& a, const PendingCopy& b) {
-    PendingCopy j = a;
-    j.x = std::min(a.x, b.x);
-    j.y = std::min(a.y, b.y);
-    j.width = std::max(a.x + a.width, b.x + b.width) - j.x;
-    j.height = std::max(a.y + a.height, b.y + b.height) - j.y;
-    return j;
-}
-
-// Copies further apart than this are not looked at for joining (for sprite-sized
-// copies it would not pay).
-constexpr std::int32_t JOIN_REACH = 32;
-
-bool WorthJoining(const PendingCopy& a, const PendingCopy& b) {
-    if (a.x > b.x + b.width + JOIN_REACH || b.x > a.x + a.width + JOIN_REACH ||
-        a.y > b.y + b.height + JOIN_REACH || b.y > a.y + a.height + JOIN_REACH)
-        return false;
-    return Joinable(a, b) && Area(Joined(a, b)) <= Area(a) + Area(b) + PUT_COST_IN_PIXELS;
-}
-
-// Joins the frame's copies wherever that is cheaper, in place: passes that join
-// each copy into the first one worth it, until a pass joins none.
-void JoinPending(WindowObject* s) {
-    for (bool joinedAny = true; joinedAny;) {
-        joinedAny = false;
-        int count = 0;  // pending[0 .. count) are this pass's results
-        for (int i = 0; i < s->pendingCount; ++i) {
-            const PendingCopy c = s->pending[i];
-            int k = 0;
-            while (k < count && !WorthJoining(s->pending[k], c)) ++k;
-            if (k < count) {
-                s->pending[k] = Joined(s->pending[k], c);
-                joinedAny = true;
-            } else {
-                s->pending[count++] = c;
-            }
-        }
-        s->pendingCount = count;
-    }
-}
-
 // Waits until the server has read the staging memory, so that it can be written
 // again from its start. With shared memory that is when a piece no longer fits:
 // the frames follow each other through the memory as a ring, and only the turn
@@ -271,271 +125,58 @@ void StagingConsumed(WindowObject* s) {
     s->stagingUsed = 0;
 }
 
-// The source pixels of window row y, from column x, of a copy.
-const std::uint8_t* SourceRow(const PendingCopy& c, std::int64_t x, std::int64_t y) {
-    return c.bits + (c.sourceHeight - 1 - (y + c.dy)) * c.stride + x + c.dx;
-}
-
-// Reads the frame's source rows ahead of their conversion, the next copy's first
-// rows included. Much of a copy was not drawn this frame (where a sprite was
-// before, the space between joined copies), so its rows are not in the cache;
-// asked for some rows early, their misses overlap instead of coming one by one.
-class RowReadAhead {
-public:
-    static constexpr int ROWS_AHEAD = 8;
-
-    RowReadAhead(const PendingCopy* copies, int count) : copies_(copies), count_(count) {
-        for (int i = 0; i < ROWS_AHEAD; ++i) Next();
-    }
-    // One row further on.
-    void Next() {
-        while (copy_ < count_ && row_ >= copies_[copy_].height) {
-            ++copy_;
-            row_ = 0;
-        }
-        if (copy_ >= count_) return;
-        const PendingCopy& c = copies_[copy_];
-        const std::uint8_t* start = SourceRow(c, c.x, std::int64_t{c.y} + row_);
-        for (std::int32_t offset = 0; offset < c.width; offset += 64) __builtin_prefetch(start + offset);
-        __builtin_prefetch(start + c.width - 1);
-        ++row_;
-    }
-
-private:
-    const PendingCopy* copies_;
-    int count_;
-    int copy_ = 0;
-    std::int32_t row_ = 0;
-};
-
-// The picture of `layer` converted into the surface's format through `lut`,
-// made on its first use for each picture and format; null for a picture too
-// large to keep, or without memory for it (a copy then converts the pixels it
-// shows one by one).
-const ConvertedPicture* Converted(WindowObject* s, const BackBufferLayer& layer, const std::uint32_t* lut,
-                                  std::uint8_t transparent) {
-    if (layer.picture == 0) return nullptr;
-    // Most layers show the picture the last one showed.
-    for (int k = 0; k < MAX_CONVERTED_PICTURES; ++k) {
-        const int at = (s->lastConverted + k) % MAX_CONVERTED_PICTURES;
-        const ConvertedPicture& c = s->converted[at];
-        if (c.picture != layer.picture || c.format != s->format) continue;
-        s->lastConverted = at;
-        return c.pixels ? &c : nullptr;
-    }
-    s->lastConverted = s->nextConverted;
-    ConvertedPicture& c = s->converted[s->nextConverted];
-    s->nextConverted = (s->nextConverted + 1) % MAX_CONVERTED_PICTURES;
-    std::free(c.pixels);
-    c = {layer.picture, s->format};
-    const std::int64_t stride = layer.stride, rows = layer.sourceHeight, count = stride * rows;
-    if (count > MAX_CONVERTED_PIXELS || count <= 0) return nullptr;
-    std::int64_t runCount = 0;
-    for (std::int64_t i = 0; i < count; ++i)
-        runCount += layer.bits[i] != transparent && (i % stride == 0 || layer.bits[i - 1] == transparent);
-    const std::int64_t pixelBytes = s->image->bits_per_pixel / 8;
-    const std::int64_t pixelsSize = (count * pixelBytes + 7) & ~std::int64_t{7};
-    const std::int64_t size = pixelsSize + (rows + 1) * 4 + runCount * 8;
-    c.pixels = static_cast<char*>(std::malloc(static_cast<std::size_t>(size)));
-    if (!c.pixels) return nullptr;
-    auto* firstRun = reinterpret_cast<std::int32_t*>(c.pixels + pixelsSize);
-    auto* runs = reinterpret_cast<std::int32_t(*)[2]>(firstRun + rows + 1);
-    std::int32_t made = 0;
-    for (std::int64_t row = 0; row < rows; ++row) {
-        const std::uint8_t* in = layer.bits + row * stride;
-        s->convertRow(lut, in, c.pixels + row * stride * pixelBytes, static_cast<int>(stride));
-        firstRun[row] = made;
-        for (std::int32_t i = 0; i < stride; ++i) {
-            if (in[i] == transparent) continue;
-            if (i == 0 || in[i - 1] == transparent) runs[made++][0] = i;
-            runs[made - 1][1] = i + 1;
-        }
-    }
-    firstRun[rows] = made;
-    c.firstRun = firstRun;
-    c.runs = runs;
-    return &c;
-}
-
-void FreeConvertedPictures(WindowObject* s) {
-    for (ConvertedPicture& c : s->converted) {
-        std::free(c.pixels);
-        c = ConvertedPicture{};
-    }
-    s->nextConverted = s->lastConverted = 0;
-}
-
-// The layers that a copy may show, in order, each with its converted pixels
-// (or null); count -1: all the surface's, unconverted, when more than fit here
-// meet it.
-struct LayersMet {
-    static constexpr int MAX = 128;
-    struct Met {
-        const BackBufferLayer* layer;
-        const ConvertedPicture* converted;
-    } met[MAX];
-    int count = 0;
-};
-
-void FindLayers(WindowObject* s, const PendingCopy& c, const std::uint32_t* lut, bool convert, LayersMet* found) {
-    found->count = 0;
-    const std::int64_t left = c.x + c.dx, top = c.y + c.dy, right = left + c.width, bottom = top + c.height;
-    for (std::int32_t k = 0; k < s->layerCount; ++k) {
-        const BackBufferLayer& l = s->layers[k];
-        if (l.x >= right || l.x + l.width <= left || l.y >= bottom || l.y + l.height <= top) continue;
-        if (found->count == LayersMet::MAX) {
-            found->count = -1;  // all of them
-            return;
-        }
-        found->met[found->count++] = {&l, convert ? Converted(s, l, lut, s->transparent) : nullptr};
-    }
-}
-
-// Where row y of the back buffer (from the top), columns [left, left + width),
-// meets a layer: the part of the row, and the picture's offset there in pixels
-// from its first stored one. False where they do not meet.
-bool LayerRow(const BackBufferLayer& l, std::int64_t left, std::int64_t y, std::int32_t width, std::int64_t* from,
-              std::int64_t* to, std::int64_t* at) {
-    if (y < l.y || y >= std::int64_t{l.y} + l.height) return false;
-    *from = std::max<std::int64_t>(left, l.x);
-    *to = std::min<std::int64_t>(left + width, std::int64_t{l.x} + l.width);
-    *at = (l.sourceHeight - 1 - (l.sourceY + y - l.y)) * l.stride + l.sourceX + (*from - l.x);
-    return *from < *to;
-}
-
-// The layers of a copy, one after another: those found, or all the surface's.
-template <typename Visit>
-void ForEachLayer(const WindowObject& s, const LayersMet& found, Visit visit) {
-    if (found.count < 0) {
-        for (std::int32_t k = 0; k < s.layerCount; ++k) visit(s.layers[k], static_cast<const ConvertedPicture*>(nullptr));
-        return;
-    }
-    for (int m = 0; m < found.count; ++m) visit(*found.met[m].layer, found.met[m].converted);
-}
-
-// Rows [top, top + rows) of the back buffer (from the top), columns [left,
-// left + width), as the layers draw them over colour index 0, straight into
-// pixels of the surface: `out` gets the first row, each further one `rowBytes`
-// on. The whole piece is painted black first, then each layer over it in turn.
-template <typename Pixel>
-void ComposePixels(const WindowObject& s, const LayersMet& found, const std::uint32_t* lut, std::int64_t left,
-                   std::int64_t top, std::int32_t width, std::int32_t rows, char* out, std::int64_t rowBytes) {
-    // The rows follow each other in the staging memory: one run of it, the
-    // rows' padding included.
-    const auto black = static_cast<Pixel>(lut[0]);
-    const std::size_t bytes = static_cast<std::size_t>(rows * rowBytes);
-    if (black == 0) std::memset(out, 0, bytes);
-    else std::fill_n(reinterpret_cast<Pixel*>(out), bytes / sizeof(Pixel), black);
-    const std::uint8_t key = s.transparent;
-    ForEachLayer(s, found, [&](const BackBufferLayer& l, const ConvertedPicture* converted) {
-        const std::int64_t first = std::max<std::int64_t>(top, l.y);
-        const std::int64_t last = std::min<std::int64_t>(top + rows, std::int64_t{l.y} + l.height);
-        const std::int64_t from = std::max<std::int64_t>(left, l.x);
-        const std::int64_t to = std::min<std::int64_t>(left + width, std::int64_t{l.x} + l.width);
-        if (first >= last || from >= to) return;
-        // The picture's columns [start, end) land on the piece's columns from `from` on.
-        const std::int64_t start = l.sourceX + (from - l.x), end = start + (to - from);
-        char* line = out + (first - top) * rowBytes;
-        for (std::int64_t y = first; y < last; ++y, line += rowBytes) {
-            Pixel* d = reinterpret_cast<Pixel*>(line) + (from - left);
-            const std::int64_t row = l.sourceHeight - 1 - (l.sourceY + y - l.y);  // stored rows count from the bottom
-            if (!converted) {
-                const std::uint8_t* index = l.bits + row * l.stride + start;
-                for (std::int64_t i = 0; i < end - start; ++i)
-                    if (index[i] != key) d[i] = static_cast<Pixel>(lut[index[i]]);
-                continue;
-            }
-            // The row's runs of opaque pixels, cut to the columns shown.
-            const auto* pixels = reinterpret_cast<const Pixel*>(converted->pixels) + row * l.stride;
-            for (std::int32_t r = converted->firstRun[row]; r < converted->firstRun[row + 1]; ++r) {
-                const std::int64_t a = std::max<std::int64_t>(converted->runs[r][0], start);
-                const std::int64_t b = std::min<std::int64_t>(converted->runs[r][1], end);
-                if (a < b) std::memcpy(d + (a - start), pixels + a, static_cast<std::size_t>(b - a) * sizeof(Pixel));
-            }
-        }
-    });
-}
-
-// The same row as colour indices, for a conversion afterwards (24-bit pixels:
-// rare enough for a plain loop).
-void ComposeIndices(const WindowObject& s, const LayersMet& found, std::int64_t left, std::int64_t y,
-                    std::int32_t width, std::uint8_t* out) {
-    std::memset(out, 0, static_cast<std::size_t>(width));
-    ForEachLayer(s, found, [&](const BackBufferLayer& l, const ConvertedPicture*) {
-        std::int64_t from, to, at;
-        if (!LayerRow(l, left, y, width, &from, &to, &at)) return;
-        for (std::int64_t i = 0; i < to - from; ++i)
-            if (l.bits[at + i] != s.transparent) out[from - left + i] = l.bits[at + i];
-    });
-}
-
-// Converts and puts one copy. Each piece goes into the staging memory as an
-// image of its own, rows packed one after another, so that the conversion writes
-// and the server reads one sequential run of memory; with shared memory the
-// frame's pieces follow each other until the memory is full. A copy from a back
-// buffer with layers is drawn from them (`met`), row by row.
-void PutCopy(WindowObject* s, const std::uint32_t* lut, const PendingCopy& c, RowReadAhead* ahead,
-             const LayersMet* met) {
-    XImage& image = *s->image;
+// Each piece goes into the staging memory as an image of its own, rows packed
+// one after another, so that the conversion writes and the server reads one
+// sequential run of memory; with shared memory the frame's pieces follow each
+// other until the memory is full.
+std::int64_t RowBytes(const XImage& image, std::int32_t width) {
     const std::int64_t pad = image.bitmap_pad;  // bits a row is padded to, as the server expects
-    const std::int64_t rowBytes = (std::int64_t{c.width} * image.bits_per_pixel + pad - 1) / pad * (pad / 8);
-    const std::int64_t maxRows = std::max<std::int64_t>(1, s->stagingBytes / rowBytes);
-    for (std::int32_t top = 0; top < c.height;) {
-        const std::int32_t rows = static_cast<std::int32_t>(std::min<std::int64_t>(c.height - top, maxRows));
-        const std::int64_t bytes = rows * rowBytes;
-        if (!s->usingShm || s->stagingUsed + bytes > s->stagingBytes) StagingConsumed(s);
-        char* out = s->staging + s->stagingUsed;
-        const std::int64_t left = c.x + c.dx, firstRow = std::int64_t{c.y} + top + c.dy;  // in the back buffer
-        if (met && s->directPixels && image.bits_per_pixel == 32) {
-            ComposePixels<std::uint32_t>(*s, *met, lut, left, firstRow, c.width, rows, out, rowBytes);
-        } else if (met && s->directPixels && image.bits_per_pixel == 16) {
-            ComposePixels<std::uint16_t>(*s, *met, lut, left, firstRow, c.width, rows, out, rowBytes);
-        } else {
-            for (std::int32_t j = 0; j < rows; ++j, out += rowBytes) {
-                if (met) {
-                    ComposeIndices(*s, *met, left, firstRow + j, c.width, s->composedRow);
-                    s->convertRow(lut, s->composedRow, out, c.width);
-                } else {
-                    ahead->Next();
-                    s->convertRow(lut, SourceRow(c, c.x, std::int64_t{c.y} + top + j), out, c.width);
-                }
-            }
-        }
-        image.width = c.width;
-        image.height = rows;
-        image.bytes_per_line = static_cast<int>(rowBytes);
-        image.data = s->staging + s->stagingUsed;
-        if (s->usingShm)
-            XShmPutImage(s->display, s->xid, s->gc, &image, 0, 0, c.x, c.y + top, static_cast<unsigned>(c.width),
-                         static_cast<unsigned>(rows), False);
-        else
-            XPutImage(s->display, s->xid, s->gc, &image, 0, 0, c.x, c.y + top, static_cast<unsigned>(c.width),
-                      static_cast<unsigned>(rows));
-        s->stagingUsed += (bytes + 63) & ~std::int64_t{63};
-        top += rows;
-    }
+    return (std::int64_t{width} * image.bits_per_pixel + pad - 1) / pad * (pad / 8);
 }
 
-// Converts and puts every copy of the frame so far.
-void FlushPending(WindowObject* s, Palette palette) {
-    if (s->pendingCount == 0 || !s->image) return;
-    static const std::uint32_t noPalette[256] = {};
-    const std::uint32_t* lut = palette && palette->pixelsFormat == s->format ? palette->pixels : noPalette;
-    JoinPending(s);
-    RowReadAhead ahead(s->pending, s->layers ? 0 : s->pendingCount);
-    // Pictures are converted once their palette is.
-    const bool convert = lut != noPalette && s->directPixels;
-    LayersMet met;
-    for (int i = 0; i < s->pendingCount; ++i) {
-        const PendingCopy& c = s->pending[i];
-        const bool layered = s->layers && c.bits == s->layeredBits;
-        if (layered) FindLayers(s, c, lut, convert, &met);
-        PutCopy(s, lut, c, &ahead, layered ? &met : nullptr);
-    }
-    s->pendingCount = 0;
+char* BeginPiece(plat::WindowObject* window, std::int32_t, std::int32_t, std::int32_t width, std::int32_t* rows,
+                 std::int64_t* rowBytes) {
+    auto* s = static_cast<WindowObject*>(window);
+    if (!s->image) return nullptr;
+    *rowBytes = RowBytes(*s->image, width);
+    *rows = static_cast<std::int32_t>(std::min<std::int64_t>(*rows, std::max<std::int64_t>(1, s->stagingBytes / *rowBytes)));
+    if (!s->usingShm || s->stagingUsed + *rows * *rowBytes > s->stagingBytes) StagingConsumed(s);
+    return s->staging + s->stagingUsed;
 }
 
-// Rows of the staging image for a window of that size: STAGING_PIXELS, or the
+void PutPiece(plat::WindowObject* window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t rows) {
+    auto* s = static_cast<WindowObject*>(window);
+    XImage& image = *s->image;
+    const std::int64_t rowBytes = RowBytes(image, width);
+    image.width = width;
+    image.height = rows;
+    image.bytes_per_line = static_cast<int>(rowBytes);
+    image.data = s->staging + s->stagingUsed;
+    if (s->usingShm)
+        XShmPutImage(s->display, s->xid, s->gc, &image, 0, 0, x, y, static_cast<unsigned>(width),
+                     static_cast<unsigned>(rows), False);
+    else
+        XPutImage(s->display, s->xid, s->gc, &image, 0, 0, x, y, static_cast<unsigned>(width),
+                  static_cast<unsigned>(rows));
+    s->stagingUsed += (rows * rowBytes + 63) & ~std::int64_t{63};
+}
+
+void FillWindowBlack(plat::WindowObject* window, std::int32_t x, std::int32_t y, std::int32_t width,
+                     std::int32_t height) {
+    x11::RepaintSurface(static_cast<WindowObject*>(window), x, y, width, height);
+}
+
+void FallBackToPlainImage(WindowObject* s);
+
+// The end of a frame: sent to the server.
+void FrameEnd(plat::WindowObject* window) {
+    auto* s = static_cast<WindowObject*>(window);
+    XFlush(s->display);
+    if (x11::TakeSharedMemoryFailure() && s->image) FallBackToPlainImage(s);
+}
+
+const PixelTarget X11_TARGET{BeginPiece, PutPiece, FillWindowBlack, FrameEnd};
+
 // window's area where that is less, and always at least one whole row.
 std::int32_t StagingHeight(std::int32_t width, std::int32_t height) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(STAGING_PIXELS / width, 1, height));
@@ -568,7 +209,7 @@ bool SupportedVisual(const ::Visual* visual, int depth) {
     return visual && visual->c_class == TrueColor && (depth == 16 || depth == 24 || depth == 32);
 }
 
-bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
+bool OpenSurface(Surface* s, std::int32_t width, std::int32_t height) {
     width = std::clamp(width, 1, MAX_WINDOW_SIDE);
     height = std::clamp(height, 1, MAX_WINDOW_SIDE);
     s->gc = XCreateGC(s->display, s->xid, 0, nullptr);
@@ -577,23 +218,14 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
         std::fprintf(stderr, "pendral: out of memory for an image of %dx%d\n", stagingWidth, stagingHeight);
         return false;
     }
-    delete[] s->composedRow;
-    s->composedRow = new (std::nothrow) std::uint8_t[static_cast<std::size_t>(width)];
-    if (!s->composedRow) {
-        std::fprintf(stderr, "pendral: out of memory for a row of %d pixels\n", width);
-        return false;
-    }
-    s->convertRow = ConversionFor(*s->image);
-    s->directPixels = s->image->bits_per_pixel != 24;
-    if (!s->convertRow) {
-        std::fprintf(stderr, "pendral: %d bits per pixel are not supported\n", s->image->bits_per_pixel);
-        return false;
-    }
-    s->width = width;
-    s->height = height;
-    s->format = nextFormat++;
-    s->blackPixel = SpareBits(s->visual, s->depth);
-    s->pendingCount = 0;
+    PixelFormat format;
+    format.redMask = static_cast<std::uint32_t>(s->visual->red_mask);
+    format.greenMask = static_cast<std::uint32_t>(s->visual->green_mask);
+    format.blueMask = static_cast<std::uint32_t>(s->visual->blue_mask);
+    format.spareBits = SpareBits(s->visual, s->depth);
+    format.bitsPerPixel = s->image->bits_per_pixel;
+    format.lsbFirst = s->image->byte_order == LSBFirst;
+    if (!pixels::OpenWindow(s, &X11_TARGET, format, width, height)) return false;
     s->stagingUsed = 0;
     XSetForeground(s->display, s->gc, s->blackPixel);
     XSetGraphicsExposures(s->display, s->gc, False);
@@ -601,159 +233,17 @@ bool OpenSurface(WindowObject* s, std::int32_t width, std::int32_t height) {
     return true;
 }
 
-void CloseSurface(WindowObject* s) {
+void CloseSurface(Surface* s) {
     FreeImage(s);
-    delete[] s->composedRow;
-    s->composedRow = nullptr;
-    FreeConvertedPictures(s);
-    s->layers = nullptr;
-    s->layerCount = 0;
-    s->pendingCount = 0;
-    s->windowDc.selectedPalette = nullptr;  // the scene's palette is gone with it
+    pixels::CloseWindow(s);
     if (s->gc) XFreeGC(s->display, s->gc);
     s->gc = nullptr;
 }
 
-void RepaintSurface(WindowObject* s, int x, int y, int width, int height) {
+void RepaintSurface(Surface* s, int x, int y, int width, int height) {
     if (!s->gc || width <= 0 || height <= 0) return;
     XFillRectangle(s->display, s->xid, s->gc, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
 }
 
 }  // namespace x11
-
-DeviceContext AcquireScreenDc() { return &screenDc; }
-void ReleaseScreenDc(DeviceContext) {}
-
-DeviceContext AcquireWindowDc(Window window) { return window ? &window->windowDc : &screenDc; }
-
-// The end of a frame: its copies are converted and put, and sent to the server.
-void ReleaseWindowDc(Window window, DeviceContext dc) {
-    if (!window || !window->display) return;
-    FlushPending(window, dc ? dc->selectedPalette : nullptr);
-    window->layers = nullptr;
-    window->layerCount = 0;
-    XFlush(window->display);
-    if (x11::TakeSharedMemoryFailure() && window->image) FallBackToPlainImage(window);
-}
-
-// TrueColor displays have no system palette.
-std::uint32_t ReadSystemPalette(DeviceContext, std::uint32_t, std::uint32_t, PaletteEntry*) { return 0; }
-
-Palette CreateLogicalPalette(const PaletteEntry* entries, std::uint32_t count) {
-    if (count > 256) return nullptr;
-    auto* palette = new (std::nothrow) PaletteObject{};
-    if (!palette) return nullptr;
-    std::memcpy(palette->entries, entries, count * sizeof(PaletteEntry));
-    palette->count = count;
-    return palette;
-}
-
-void DestroyPalette(Palette palette) { delete palette; }
-
-// Works out the selected palette's pixel values for the window's format, once.
-void RealizeDcPalette(DeviceContext dc) {
-    Palette palette = dc->selectedPalette;
-    WindowObject* s = dc->window;
-    if (!palette || !s || !s->image || palette->pixelsFormat == s->format) return;
-    for (std::uint32_t i = 0; i < 256; ++i)
-        palette->pixels[i] = i < palette->count ? InImageOrder(*s->image, PixelOf(*s, palette->entries[i]))
-                                                : InImageOrder(*s->image, s->blackPixel);
-    palette->pixelsFormat = s->format;
-}
-
-DeviceContext CreateMemoryDc(DeviceContext dc) { return dc && dc->window ? &dc->window->memoryDc : nullptr; }
-
-std::size_t PixelBytes(const BitmapObject& b) { return static_cast<std::size_t>(b.stride) * static_cast<std::size_t>(b.height); }
-
-void DestroyBitmap(Bitmap bitmap) {
-    if (!bitmap) return;
-    munmap(bitmap->pixels, PixelBytes(*bitmap));
-    delete bitmap;
-}
-
-Bitmap CreatePixelBuffer(DeviceContext, const void* info, std::uint8_t** bits) {
-    *bits = nullptr;
-    BitmapObject* bitmap = NewPixelBufferRecord(info, MAX_WINDOW_SIDE);
-    if (!bitmap) return nullptr;
-    // Pages of their own, zero until first written: a field as large as X allows
-    // (32767 x 32767, 1 GiB) costs only the pages that sprites ever touch.
-    void* pixels = mmap(nullptr, PixelBytes(*bitmap), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (pixels == MAP_FAILED) {
-        delete bitmap;
-        return nullptr;
-    }
-    bitmap->pixels = static_cast<std::uint8_t*>(pixels);
-    *bits = bitmap->pixels;
-    return bitmap;
-}
-
-void FillBlack(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
-    if (!dc) return;
-    if (Bitmap b = dc->selectedBitmap; b && dc == &dc->window->memoryDc) {
-        // Rows of the pixel buffer count from the bottom.
-        const std::int64_t left = x < 0 ? 0 : x, top = y < 0 ? 0 : y;
-        const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + width, b->width);
-        const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + height, b->height);
-        if (left >= right || top >= bottom) return;
-        if (left == 0 && right == b->width) {  // whole rows: one run of memory
-            ZeroMemory(b->pixels + (b->height - bottom) * b->stride, static_cast<std::size_t>((bottom - top) * b->stride));
-            return;
-        }
-        for (std::int64_t row = top; row < bottom; ++row)
-            std::memset(b->pixels + (b->height - 1 - row) * b->stride + left, 0, static_cast<std::size_t>(right - left));
-        return;
-    }
-    WindowObject* s = dc->window;
-    if (s && s->gc && width > 0 && height > 0)
-        XFillRectangle(s->display, s->xid, s->gc, x, y, static_cast<unsigned>(width), static_cast<unsigned>(height));
-}
-
-bool TakesBackBufferLayers(DeviceContext dc) { return dc && dc->window && dc == &dc->window->windowDc; }
-
-void SetBackBufferLayers(DeviceContext dc, const std::uint8_t* bits, const BackBufferLayer* layers,
-                         std::int32_t count, std::uint8_t transparent) {
-    if (!TakesBackBufferLayers(dc)) return;
-    WindowObject* s = dc->window;
-    // Copies noted before are from the back buffer as it was: out with them first.
-    FlushPending(s, dc->selectedPalette);
-    s->layeredBits = bits;
-    s->layers = bits && layers && count > 0 ? layers : nullptr;
-    s->layerCount = s->layers ? count : 0;
-    s->transparent = transparent;
-}
-
-// Notes the copy for the end of the frame (ReleaseWindowDc), where the frame's
-// copies are joined, converted and put: the source pixels stay as they are until then.
-void StretchCopy(DeviceContext dc, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
-                 std::int32_t sourceX, std::int32_t sourceY, const std::uint8_t* bits, const void* info) {
-    WindowObject* s = dc ? dc->window : nullptr;
-    if (!s || !s->image || !bits || !info || width <= 0 || height <= 0) return;
-    std::int32_t sourceWidth, sourceHeight;
-    HeaderSize(info, &sourceWidth, &sourceHeight);
-    if (sourceWidth <= 0 || sourceHeight <= 0) return;
-
-    // Column i of the block: destination x + i, source sourceX + i. Row j from the
-    // top: destination y + j, source row sourceY + height - 1 - j from the bottom.
-    std::int64_t i0 = 0, i1 = width, j0 = 0, j1 = height;
-    i0 = std::max({i0, -std::int64_t{x}, -std::int64_t{sourceX}});
-    i1 = std::min({i1, std::int64_t{s->width} - x, std::int64_t{sourceWidth} - sourceX});
-    j0 = std::max({j0, -std::int64_t{y}, std::int64_t{sourceY} + height - sourceHeight});
-    j1 = std::min({j1, std::int64_t{s->height} - y, std::int64_t{sourceY} + height});
-    if (i0 >= i1 || j0 >= j1) return;
-
-    if (s->pendingCount == MAX_PENDING_COPIES) FlushPending(s, dc->selectedPalette);
-    PendingCopy& c = s->pending[s->pendingCount++];
-    c.x = static_cast<std::int32_t>(x + i0);
-    c.y = static_cast<std::int32_t>(y + j0);
-    c.width = static_cast<std::int32_t>(i1 - i0);
-    c.height = static_cast<std::int32_t>(j1 - j0);
-    c.bits = bits;
-    c.stride = (std::int64_t{sourceWidth} + 3) & ~std::int64_t{3};
-    c.sourceHeight = sourceHeight;
-    c.dx = std::int64_t{sourceX} - x;
-    // Destination row y + j is source row sourceY + height - 1 - j from the bottom,
-    // that is sourceHeight - sourceY - height + j from the top.
-    c.dy = std::int64_t{sourceHeight} - sourceY - height - y;
-}
-
 }  // namespace plat
