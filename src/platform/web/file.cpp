@@ -59,7 +59,7 @@ void ForgetFile(const char* name) {
 bool HasFile(const char* name) { return Find(name) != nullptr; }
 
 void RenameFile(const char* from, const char* to) {
-    if (!Find(from) || std::strlen(to) >= sizeof KeptFile::name) return;
+    if (!Find(from) || std::strcmp(from, to) == 0 || std::strlen(to) >= sizeof KeptFile::name) return;
     ForgetFile(to);
     std::strcpy(Find(from)->name, to);
 }
