@@ -326,6 +326,10 @@ function runBenchmark() {
 // one; the browser lets it go while the page is hidden, and it is asked for
 // again when the page shows again. Without one the display sleeps as it would.
 var moveOrigin = null;
+// True from the browser's entry into full screen until the page or the browser
+// ends it: the end of an earlier full screen, reported late (WebKit), does not
+// end a newer one.
+var browserFull = false;
 var wakeLock = null, wakeAsked = false;
 function inFullScreen() { return document.body.classList.contains('full'); }
 function keepAwake() {
@@ -359,6 +363,7 @@ function enterFullScreen() {
 function endFullScreen() {
   if (!inFullScreen()) return;
   document.body.classList.remove('full');
+  browserFull = false;
   letSleep();
   if (document.fullscreenElement) document.exitFullscreen();
 }
@@ -404,7 +409,11 @@ panel.addEventListener('input', function (event) {
 window.addEventListener('pagehide', function () { if (sliderTimer) applyPanel(); });
 document.addEventListener('fullscreenchange', function () {
   moveOrigin = null;
-  if (document.fullscreenElement) return;
+  var was = browserFull;
+  browserFull = !!document.fullscreenElement;
+  // Ended before the browser had entered it.
+  if (browserFull && !inFullScreen()) document.exitFullscreen();
+  if (browserFull || !was) return;
   document.body.classList.remove('full');
   letSleep();
 });
