@@ -325,6 +325,9 @@ function runBenchmark() {
 // Meanwhile a screen wake lock keeps the display on where the browser grants
 // one; the browser lets it go while the page is hidden, and it is asked for
 // again when the page shows again. Without one the display sleeps as it would.
+// Movements count from the first place the pointer is seen in the page, again
+// after each change of the window's size or state: the pointer that stays still
+// while the window grows to the screen does not move in the page's own terms.
 var moveOrigin = null;
 // True from the browser's entry into full screen until the page or the browser
 // ends it: the end of an earlier full screen, reported late (WebKit), does not
@@ -369,8 +372,8 @@ function endFullScreen() {
 }
 function onPointerMove(event) {
   if (!inFullScreen()) return;
-  if (!moveOrigin) { moveOrigin = {x: event.screenX, y: event.screenY}; return; }
-  if (Math.abs(event.screenX - moveOrigin.x) > 4 || Math.abs(event.screenY - moveOrigin.y) > 4) endFullScreen();
+  if (!moveOrigin) { moveOrigin = {x: event.clientX, y: event.clientY}; return; }
+  if (Math.abs(event.clientX - moveOrigin.x) > 4 || Math.abs(event.clientY - moveOrigin.y) > 4) endFullScreen();
 }
 
 function showPanel(shown) {
@@ -418,7 +421,10 @@ document.addEventListener('fullscreenchange', function () {
   letSleep();
 });
 document.addEventListener('visibilitychange', keepAwake);
-window.addEventListener('resize', function () { if (Module.calledRun) notice(restart()); });
+window.addEventListener('resize', function () {
+  moveOrigin = null;
+  if (Module.calledRun) notice(restart());
+});
 document.addEventListener('keydown', endFullScreen);
 document.addEventListener('mousedown', endFullScreen);
 document.addEventListener('mousemove', onPointerMove);
