@@ -1,6 +1,7 @@
 // The page around the animation: the settings panel (kept in localStorage, given
-// in the address as ?count=100&red=1), full screen, pictures chosen or dropped on
-// the page, and the service worker that keeps the page for use offline. The
+// in the address as ?count=100&red=1, which follows the panel), full screen with
+// the screen kept awake, pictures chosen or dropped on the page, and the service
+// worker that keeps the page for use offline. The
 // animation and every rule about values and pictures are the program's
 // (src/main/web.cpp); this script only passes things on, and refuses what no
 // setting or picture could be before it reaches the program.
@@ -186,8 +187,24 @@ function applyPanel() {
   notice(problems.concat(restart()));
 }
 
+// The address shows the panel's settings, so that it is the link that shares
+// them and a reload (which reads the address after the stored settings) keeps
+// them; the address's other parts stay.
+function showInAddress() {
+  var query = new URLSearchParams(), was = new URLSearchParams(location.search);
+  KEYS.forEach(function (key) {
+    var input = document.getElementById(key);
+    query.set(key, input.type === 'checkbox' ? (input.checked ? '1' : '0') : input.value);
+  });
+  was.forEach(function (value, key) { if (KEYS.indexOf(key) < 0) query.append(key, value); });
+  try { history.replaceState(history.state, '', '?' + query.toString() + location.hash); }
+  catch (e) { console.log('the address cannot show the settings: ' + e.message); }
+}
+
 function onSettingChanged(event) {
   if (KEYS.indexOf(event.target.id) < 0 || !Module.calledRun) return;
+  // At once, before a slider's delay: a reload meanwhile keeps the new value.
+  showInAddress();
   if (event.target.type !== 'range') { applyPanel(); return; }
   clearTimeout(sliderTimer);
   sliderTimer = setTimeout(applyPanel, SLIDER_DELAY_MS);
@@ -273,7 +290,7 @@ function takePictures(fileList) {
     news.forEach(function (name, place) {
       if (!name) return;
       if (refused & (1 << place)) {
-        problems.push(name + ': not an 8-bit bitmap of at least 4 x 4 pixels' + builtIn(place));
+        problems.push(name + ': ' + Module.UTF8ToString(Module._pendral_refusal(place)) + builtIn(place));
         return;
       }
       problems.push(name + ' for the ' + PLACES[place] + ', in place of ' + (was[place] || 'the built-in picture'));
@@ -305,23 +322,58 @@ function runBenchmark() {
 // Full screen as a screen saver: only the field, the cursor hidden, and a key, a
 // button or a mouse movement of more than 4 pixels ends it. Without the
 // Fullscreen API (or when it is refused) the field fills the window instead.
+// Meanwhile a screen wake lock keeps the display on where the browser grants
+// one; the browser lets it go while the page is hidden, and it is asked for
+// again when the page shows again. Without one the display sleeps as it would.
+// Movements count from the first place the pointer is seen in the page, again
+// after each change of the window's size or state: the pointer that stays still
+// while the window grows to the screen does not move in the page's own terms.
 var moveOrigin = null;
+// True from the browser's entry into full screen until the page or the browser
+// ends it: the end of an earlier full screen, reported late (WebKit), does not
+// end a newer one.
+var browserFull = false;
+var wakeLock = null, wakeAsked = false;
 function inFullScreen() { return document.body.classList.contains('full'); }
+function keepAwake() {
+  if (!inFullScreen() || wakeAsked || (wakeLock && !wakeLock.released) || document.hidden || !navigator.wakeLock) return;
+  wakeAsked = true;
+  var granted = function (lock) {
+    wakeAsked = false;
+    wakeLock = lock;
+    // Full screen ended while the lock was asked for.
+    if (!inFullScreen()) letSleep();
+  };
+  try {
+    Promise.resolve(navigator.wakeLock.request('screen')).then(granted, function () { wakeAsked = false; });
+  } catch (e) {
+    wakeAsked = false;
+  }
+}
+function letSleep() {
+  var lock = wakeLock;
+  wakeLock = null;
+  if (!lock || lock.released) return;
+  try { Promise.resolve(lock.release()).catch(function () {}); } catch (e) { /* gone already */ }
+}
 function enterFullScreen() {
   var root = document.documentElement;
   moveOrigin = null;
   document.body.classList.add('full');
+  keepAwake();
   if (root.requestFullscreen) root.requestFullscreen().catch(function () {});
 }
 function endFullScreen() {
   if (!inFullScreen()) return;
   document.body.classList.remove('full');
+  browserFull = false;
+  letSleep();
   if (document.fullscreenElement) document.exitFullscreen();
 }
 function onPointerMove(event) {
   if (!inFullScreen()) return;
-  if (!moveOrigin) { moveOrigin = {x: event.screenX, y: event.screenY}; return; }
-  if (Math.abs(event.screenX - moveOrigin.x) > 4 || Math.abs(event.screenY - moveOrigin.y) > 4) endFullScreen();
+  if (!moveOrigin) { moveOrigin = {x: event.clientX, y: event.clientY}; return; }
+  if (Math.abs(event.clientX - moveOrigin.x) > 4 || Math.abs(event.clientY - moveOrigin.y) > 4) endFullScreen();
 }
 
 function showPanel(shown) {
@@ -360,9 +412,19 @@ panel.addEventListener('input', function (event) {
 window.addEventListener('pagehide', function () { if (sliderTimer) applyPanel(); });
 document.addEventListener('fullscreenchange', function () {
   moveOrigin = null;
-  if (!document.fullscreenElement) document.body.classList.remove('full');
+  var was = browserFull;
+  browserFull = !!document.fullscreenElement;
+  // Ended before the browser had entered it.
+  if (browserFull && !inFullScreen()) document.exitFullscreen();
+  if (browserFull || !was) return;
+  document.body.classList.remove('full');
+  letSleep();
 });
-window.addEventListener('resize', function () { if (Module.calledRun) notice(restart()); });
+document.addEventListener('visibilitychange', keepAwake);
+window.addEventListener('resize', function () {
+  moveOrigin = null;
+  if (Module.calledRun) notice(restart());
+});
 document.addEventListener('keydown', endFullScreen);
 document.addEventListener('mousedown', endFullScreen);
 document.addEventListener('mousemove', onPointerMove);

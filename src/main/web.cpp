@@ -9,20 +9,26 @@
 //   pendral_start(width, height)    the scene for that canvas size with the
 //                                   settings, a new scatter; 0 when it could not
 //                                   be set up (no memory for the canvas, the back
-//                                   buffer or the bodies: then nothing runs)
-//   pendral_take_picture(slot, data, size)  a dropped file (from malloc) as picture
-//                                   0, 1 or 2 (red, blue, plain body)
+//                                   buffer, the bodies or the tiles that their
+//                                   sprites are drawn with: then nothing runs)
+//   pendral_take_picture(slot, data, size)  a dropped file (from malloc) for picture
+//                                   0, 1 or 2 (red, blue, plain body); it waits for
+//                                   the check, and no scene loads it before
 //   pendral_forget_pictures(mask)   stops the scene and forgets the pictures of
 //                                   the places in the bit mask, before new ones
 //                                   are read into the memory they held
-//   pendral_check_pictures()        drops the pictures the bitmap reader refuses,
-//                                   smaller than 4 x 4, or whose files end before
-//                                   their pixel rows, and gives them as a bit mask
+//   pendral_check_pictures()        makes the waiting files that give a picture the
+//                                   pictures of their places; drops the others (the
+//                                   bitmap reader refuses them, not 8 bits, smaller
+//                                   than 4 x 4, or their files end before their
+//                                   pixel rows) and gives them as a bit mask
+//   pendral_refusal(slot)           why the last check dropped that place's file
 //   pendral_time_steps(n), pendral_time_frames(n)  milliseconds per step and per
 //                                   whole frame (step, sprites, canvas), n of them
 #include <emscripten/emscripten.h>
 #include <emscripten/html5.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/animation.h"
@@ -44,6 +50,11 @@ char errorText[160];
 char settingsText[100];
 
 const char* const PICTURE_NAMES[] = {"SPPAT_R0", "SPPAT_R1", "SPPAT_R2"};
+// A file handed over waits under a name that no scene opens until its check gives
+// it the picture's name: a scene started meanwhile (a resize while other files
+// are still read) loads nothing unchecked.
+const char* const WAITING_NAMES[] = {"SPPAT_R0.new", "SPPAT_R1.new", "SPPAT_R2.new"};
+char refusals[3][100];
 
 // A smaller picture shows as a speck at most: no body could be seen.
 constexpr std::int32_t MIN_PICTURE_SIDE = 4;
@@ -55,22 +66,54 @@ void StopScene() {
     running = false;
 }
 
-// False for a picture file that ends before its pixel rows do. The reader would
-// fill the missing rows with colour 0, black on the black field, and a file of a
-// few bytes could ask for a picture of 256 MB; the page refuses such a file.
-bool HoldsEveryRow(const char* name) {
+// Why the file `name` gives no picture, written to `why`; false when it gives one:
+// an 8-bit bitmap of at least 4 x 4 pixels whose file holds every pixel row, as
+// the stage reads it. A file that ends before its rows is never loaded: the
+// reader would fill the missing rows with colour 0, black on the black field, and
+// a file of a few bytes could ask for a picture of 256 MB.
+bool Refuse(const char* name, char* why, std::size_t size) {
     plat::File file = plat::OpenFileForReading(name);
-    if (!file) return false;
-    bool whole = false;
+    if (!file) {
+        std::snprintf(why, size, "not kept");
+        return true;
+    }
+    const std::uint8_t* headers = ReadDibHeaders(file);
+    const DibHeader h = headers ? ReadDibHeader(headers) : DibHeader{};
     DibLayout layout;
-    if (const std::uint8_t* headers = ReadDibHeaders(file); headers && ComputeDibLayout(ReadDibHeader(headers), &layout)) {
-        std::uint64_t rest = 0;
+    const bool shaped = headers && ComputeDibLayout(h, &layout);
+    std::uint64_t rest = 0;
+    if (shaped && h.bitCount == 8) {
         std::uint8_t chunk[4096];
         while (const std::uint32_t n = plat::ReadFromFile(file, chunk, sizeof chunk)) rest += n;
-        whole = rest >= layout.pixelBytes;
     }
     plat::CloseFile(file);
-    return whole;
+    // Rows stored top first give a negative height.
+    const long long height = h.height < 0 ? -static_cast<long long>(h.height) : h.height;
+    if (!headers) {
+        std::snprintf(why, size, "not a bitmap");
+    } else if (h.bitCount != 8) {
+        std::snprintf(why, size, "a bitmap of %u bits per pixel; only 8-bit ones are used", unsigned{h.bitCount});
+    } else if (!shaped || h.width < MIN_PICTURE_SIDE || height < MIN_PICTURE_SIDE) {
+        std::snprintf(why, size, "%ld x %lld pixels; a picture has %d to %d pixels on a side", long{h.width}, height,
+                      int{MIN_PICTURE_SIDE}, int{DIB_MAX_SIDE});
+    } else if (rest < layout.pixelBytes) {
+        std::snprintf(why, size, "the file ends before its pixel rows do");
+    } else {
+        IndexedImage probe;
+        probe.LoadFromBitmap(name);
+        if (probe.header && probe.width >= MIN_PICTURE_SIDE && probe.height >= MIN_PICTURE_SIDE) return false;
+        std::snprintf(why, size, "a bitmap the reader cannot use");
+    }
+    return true;
+}
+
+// A sprite whose tile could not be made (memory ran out half-way through the
+// set-up) is never drawn: the page reports such a scene instead of showing a
+// field with bodies missing, or a black one.
+bool EverySpriteDraws() {
+    for (std::int32_t i = 0; i < spriteStage.SpriteCount(); ++i)
+        if (!spriteStage.SpriteAt(i)->Draws()) return false;
+    return true;
 }
 
 // One step per 20 ms tick of real time; the frame shows the last of them.
@@ -103,7 +146,7 @@ EMSCRIPTEN_KEEPALIVE int pendral_start(int width, int height) {
     clientWidth = canvas.width;
     clientHeight = canvas.height;
     SetUpScene(&canvas);
-    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0) {
+    if (!spriteStage.BackBuffer().bits || bodyField.Count() == 0 || !EverySpriteDraws()) {
         ReleaseScene();
         plat::web::CloseCanvas(&canvas);
         return 0;
@@ -119,7 +162,7 @@ EMSCRIPTEN_KEEPALIVE void pendral_take_picture(int slot, std::uint8_t* data, std
         std::free(data);
         return;
     }
-    plat::web::KeepFile(PICTURE_NAMES[slot], data, size);
+    plat::web::KeepFile(WAITING_NAMES[slot], data, size);
 }
 
 // The scene holds every picture it loaded; without it, and without the files of
@@ -127,27 +170,31 @@ EMSCRIPTEN_KEEPALIVE void pendral_take_picture(int slot, std::uint8_t* data, std
 EMSCRIPTEN_KEEPALIVE void pendral_forget_pictures(int mask) {
     StopScene();
     for (int slot = 0; slot < 3; ++slot)
-        if (mask & (1 << slot)) plat::web::ForgetFile(PICTURE_NAMES[slot]);
+        if (mask & (1 << slot)) {
+            plat::web::ForgetFile(PICTURE_NAMES[slot]);
+            plat::web::ForgetFile(WAITING_NAMES[slot]);
+        }
 }
 
-// Each kept picture is read as the stage would read it; one that gives no 8-bit
-// picture of at least 4 x 4 pixels is forgotten, so that the built-in one shows
-// instead.
+// Each waiting file is read as the stage would read it: one that gives a picture
+// becomes the picture of its place, one that does not is forgotten, so that the
+// built-in picture shows instead, and pendral_refusal says why.
 EMSCRIPTEN_KEEPALIVE int pendral_check_pictures() {
     int refused = 0;
     for (int slot = 0; slot < 3; ++slot) {
-        const char* name = PICTURE_NAMES[slot];
+        const char* name = WAITING_NAMES[slot];
         if (!plat::web::HasFile(name)) continue;
-        if (HoldsEveryRow(name)) {
-            IndexedImage probe;
-            probe.LoadFromBitmap(name);
-            if (probe.header && probe.width >= MIN_PICTURE_SIDE && probe.height >= MIN_PICTURE_SIDE) continue;
+        if (!Refuse(name, refusals[slot], sizeof refusals[slot])) {
+            plat::web::RenameFile(name, PICTURE_NAMES[slot]);
+            continue;
         }
         plat::web::ForgetFile(name);
         refused |= 1 << slot;
     }
     return refused;
 }
+
+EMSCRIPTEN_KEEPALIVE const char* pendral_refusal(int slot) { return slot >= 0 && slot < 3 ? refusals[slot] : ""; }
 
 // The cost of the work behind one tick, for the benchmark in docs/browser.md: the
 // field's step alone, and a whole frame on the canvas. Both go on from the scene

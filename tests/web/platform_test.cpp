@@ -132,6 +132,16 @@ TEST(WebFiles, DroppedFilesReadSeekAndGoAway) {
     EXPECT_EQ(plat::SeekFile(f, 9, plat::SeekOrigin::Start), 9);
     EXPECT_EQ(plat::ReadFromFile(f, buffer, 8), 0u);
     plat::CloseFile(f);
+    // A file renamed takes the place of the one of that name.
+    auto* next = static_cast<std::uint8_t*>(std::malloc(2));
+    std::memcpy(next, "BM", 2);
+    plat::web::KeepFile("SPPAT_R1.new", next, 2);
+    plat::web::RenameFile("SPPAT_R1.new", "SPPAT_R1");
+    EXPECT_FALSE(plat::web::HasFile("SPPAT_R1.new"));
+    f = plat::OpenFileForReading("SPPAT_R1");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(plat::ReadFromFile(f, buffer, 8), 2u);
+    plat::CloseFile(f);
     plat::web::ForgetFile("SPPAT_R1");
     EXPECT_FALSE(plat::web::HasFile("SPPAT_R1"));
     EXPECT_EQ(plat::OpenFileForReading("SPPAT_R1"), nullptr);

@@ -50,10 +50,13 @@ void PresentCanvas(WindowObject* canvas);
 
 // The pictures dropped on the page, as files of those names (SPPAT_R0..2) that
 // OpenFileForReading finds. KeepFile takes over `data` (from malloc), replacing a
-// file of that name; ForgetFile removes one; HasFile tells whether one is kept.
+// file of that name; ForgetFile removes one; HasFile tells whether one is kept;
+// RenameFile gives a kept file another name, replacing a file of that name. Six
+// files at most are kept.
 void KeepFile(const char* name, std::uint8_t* data, std::uint32_t size);
 void ForgetFile(const char* name);
 bool HasFile(const char* name);
+void RenameFile(const char* from, const char* to);
 
 }  // namespace web
 }  // namespace plat

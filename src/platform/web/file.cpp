@@ -23,8 +23,9 @@ struct KeptFile {
     std::uint32_t size;
 };
 
-// One place for each of the three pictures.
-KeptFile kept[3] = {};
+// One place for each of the three pictures, and one for a new file of each
+// that waits for its check.
+KeptFile kept[6] = {};
 
 KeptFile* Find(const char* name) {
     for (KeptFile& f : kept)
@@ -56,6 +57,12 @@ void ForgetFile(const char* name) {
 }
 
 bool HasFile(const char* name) { return Find(name) != nullptr; }
+
+void RenameFile(const char* from, const char* to) {
+    if (!Find(from) || std::strcmp(from, to) == 0 || std::strlen(to) >= sizeof KeptFile::name) return;
+    ForgetFile(to);
+    std::strcpy(Find(from)->name, to);
+}
 
 }  // namespace web
 
