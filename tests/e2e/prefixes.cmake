@@ -14,6 +14,16 @@ set(nt ${PREFIX_ROOT}/nt)
 set(win98 ${PREFIX_ROOT}/win98)
 set(desks ${PREFIX_ROOT}/desks)
 
+# A copy of a prefix that shares Wine's own libraries with it (scripts/env.sh).
+function(copy_prefix from to)
+  execute_process(COMMAND bash -c "source \"$0\" && pendral_wine_copy \"$1\" \"$2\""
+                          ${CMAKE_CURRENT_LIST_DIR}/../../scripts/env.sh ${from} ${to}
+                  RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "could not copy ${from} to ${to}")
+  endif()
+endfunction()
+
 function(in_prefix prefix)
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E env WINEPREFIX=${prefix} WINEDEBUG=-all
@@ -43,13 +53,13 @@ file(MAKE_DIRECTORY ${PREFIX_ROOT})
 # A prefix booted once for the whole run (scripts/test's PENDRAL_WINE_TEMPLATE) is copied;
 # without one, the suite boots its own.
 if(EXISTS "$ENV{PENDRAL_WINE_TEMPLATE}/system.reg")
-  execute_process(COMMAND cp -a $ENV{PENDRAL_WINE_TEMPLATE} ${nt} RESULT_VARIABLE rc)
+  copy_prefix($ENV{PENDRAL_WINE_TEMPLATE} ${nt})
 else()
   file(MAKE_DIRECTORY ${nt})
   in_prefix(${nt} wineboot -i)
-endif()
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "could not make the prefix ${nt}: ${rc}")
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "wineboot failed in ${nt}: ${rc}")
+  endif()
 endif()
 in_prefix(${nt} wineserver -w)
 # C:\windows\system32 of a 32-bit program is syswow64 in a 64-bit prefix.
@@ -57,16 +67,15 @@ set(system ${nt}/drive_c/windows/syswow64)
 if(NOT IS_DIRECTORY ${system})
   set(system ${nt}/drive_c/windows/system32)
 endif()
+# Each a new file: Wine's own mpr.dll there is shared with the prefix it was copied from.
+file(REMOVE ${system}/password.cpl ${system}/mpr.dll ${system}/pwdpart.dll)
 file(COPY_FILE ${PASSWORD_CPL} ${system}/password.cpl)
 file(COPY_FILE ${MPR_DLL} ${system}/mpr.dll)
 file(COPY_FILE ${VERIFIER_PART} ${system}/pwdpart.dll)
 
 # The desks' prefix has no desktop of Wine's own, so that Wine shows every monitor of
 # the X server (tests/e2e/desks.sh); made here, so that its group runs beside the others.
-execute_process(COMMAND cp -a ${nt} ${desks} RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "could not copy ${nt} to ${desks}")
-endif()
+copy_prefix(${nt} ${desks})
 
 # Xvfb runs no window manager. Wine's own desktop window stands in for one: it
 # keeps Wine from waiting for a manager whenever a window is hidden, and from
@@ -81,10 +90,7 @@ endif()
 in_prefix(${nt} wineserver -w)
 
 # The Windows 95 family's prefix starts as a copy of it (much quicker than a boot).
-execute_process(COMMAND cp -a ${nt} ${win98} RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "could not copy ${nt} to ${win98}")
-endif()
+copy_prefix(${nt} ${win98})
 in_prefix(${win98} wine reg add "HKCU\\Software\\Wine" /v Version /d win98 /f)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "could not set win98 in ${win98}: ${rc}")
