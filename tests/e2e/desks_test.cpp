@@ -63,6 +63,14 @@ protected:
                 std::fill_n(shown.begin() + static_cast<size_t>(y - all.top) * width + (part.left - all.left),
                             part.right - part.left, 1);
         }
+        // After a change the saver sets its fields up again, later on a busy machine: once
+        // every monitor shows one, each frame must.
+        WaitFor(
+            [&] {
+                return std::all_of(monitors.begin(), monitors.end(),
+                                   [](const RECT& m) { return CountColours(Capture(m)).disc[2] > 2000u; });
+            },
+            10000);
         for (int frame = 0; frame < 6; ++frame) {
             const Shot shot = Capture(all);
             ASSERT_EQ(shot.pixels.size(), shown.size());
