@@ -148,25 +148,49 @@ pendral_wine_env() {
   fi
 }
 
-# A virtual display, unless one is given. Sets DISPLAY; the caller stops it with pendral_stop_display.
+# A Wine prefix that is booted and then never run in, for copies (cp -a) that start
+# from a known state without a boot of their own, which takes about 20 s:
+# $PENDRAL_WINE_TEMPLATE, booted again when Wine's version changed.
+pendral_wine_template() {
+  local dir="$PENDRAL_WINE_TEMPLATE" version
+  version=$(wine --version 2>/dev/null)
+  [ -f "$dir/system.reg" ] && [ "$(cat "$dir/.wine-version" 2>/dev/null)" = "$version" ] && return 0
+  rm -rf "$dir" && mkdir -p "$dir" || return 1
+  WINEPREFIX="$dir" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i
+  WINEPREFIX="$dir" wineserver -w
+  [ -f "$dir/system.reg" ] && echo "$version" >"$dir/.wine-version"
+}
+
+# A copy of a Wine prefix (pendral_wine_copy FROM TO) in which Wine's own libraries and
+# programs in system32 and syswow64, 1.2 of its 1.3 GB, are hard links to FROM's: nothing
+# writes them in place (a file put there takes a new one). The rest, from the registry
+# to the .ini files, is a copy of its own.
+pendral_wine_copy() {
+  local from=$1 to=$2
+  cp -a --link "$from" "$to" || return 1
+  find "$to" -type f ! \( \( -path "$to/drive_c/windows/system32/*" -o -path "$to/drive_c/windows/syswow64/*" \) \
+    \( -name '*.dll' -o -name '*.exe' -o -name '*.drv' -o -name '*.sys' \) \) \
+    -exec sh -c 'for f; do cp -p "$f" "$f.copy" && mv -f "$f.copy" "$f" || exit 1; done' sh {} +
+}
+
+# Starts an X server (the command given, without a display number) on a number it
+# chooses itself (-displayfd: free at that moment, however many servers start at
+# once) and returns when it accepts clients. Sets DISPLAY and PENDRAL_XVFB_PID.
 PENDRAL_XVFB_PID=""
+pendral_start_x_server() {
+  local fifo n=""
+  fifo=$(mktemp -u) && mkfifo "$fifo" || return 1
+  "$@" -displayfd 3 3>"$fifo" >/dev/null 2>&1 &
+  PENDRAL_XVFB_PID=$!
+  read -r -t 30 n <"$fifo"
+  rm -f "$fifo"
+  [ -n "$n" ] || { echo "$1 did not start" >&2; return 1; }
+  export DISPLAY=":$n"
+}
+
+# A virtual display, unless one is given. Sets DISPLAY; the caller stops it with pendral_stop_display.
 pendral_start_display() {
-  local size="${1:-1024x768x24}"
-  local n
-  for n in $(seq 90 120); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 "$size" -nolisten tcp >/dev/null 2>&1 &
-    PENDRAL_XVFB_PID=$!
-    local i
-    for i in $(seq 1 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && break
-      sleep 0.1
-    done
-    export DISPLAY=":$n"
-    return 0
-  done
-  echo "no free display number" >&2
-  return 1
+  pendral_start_x_server Xvfb -screen 0 "${1:-1024x768x24}" -nolisten tcp
 }
 
 # A display of several monitors, which Xvfb cannot make: a real X server with the
@@ -175,20 +199,14 @@ pendral_start_display() {
 # pendral_stop_display like Xvfb.
 pendral_start_desk_display() {
   [ $# -gt 0 ] || set -- 1024x768+0+0 800x600+1024+300
-  local conf n i=0 out
+  local conf i=0 out
   conf=$(mktemp)
   printf '%s\n' 'Section "Device"' ' Identifier "dummy"' ' Driver "dummy"' ' VideoRam 256000' 'EndSection' \
     'Section "Monitor"' ' Identifier "monitor"' ' HorizSync 5.0 - 1000.0' ' VertRefresh 5.0 - 200.0' 'EndSection' \
     'Section "Screen"' ' Identifier "screen"' ' Device "dummy"' ' Monitor "monitor"' ' DefaultDepth 24' \
     ' SubSection "Display"' '  Depth 24' '  Virtual 4480 2560' ' EndSubSection' 'EndSection' >"$conf"
-  for n in $(seq 130 160); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xorg ":$n" -config "$conf" -noreset -nolisten tcp -novtswitch -sharevts -logfile /dev/null >/dev/null 2>&1 &
-    PENDRAL_XVFB_PID=$!
-    export DISPLAY=":$n"
-    break
-  done
-  for _ in $(seq 1 100); do xrandr >/dev/null 2>&1 && break; sleep 0.1; done
+  pendral_start_x_server Xorg -config "$conf" -noreset -nolisten tcp -novtswitch -sharevts -logfile /dev/null ||
+    { rm -f "$conf"; return 1; }
   rm -f "$conf"
   for out in "$@"; do
     local mode=${out%%+*} pos=${out#*+}

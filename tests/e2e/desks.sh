@@ -4,8 +4,8 @@
 # prefix of its own without Wine's virtual desktop, so that Wine sees both. A
 # case may change the monitors while it runs (xrandr, at the case's request).
 #   desks.sh <wine> <pendral_e2e.exe> <pendral.scr> <prefix root>
-# The prefix is a copy of <prefix root>/nt. The server, the prefix's Wine and the
-# helper are stopped at the end, whatever the result.
+# The prefix is <prefix root>/desks (tests/e2e/prefixes.cmake makes it). The server,
+# the prefix's Wine and the helper are stopped at the end, whatever the result.
 set -uo pipefail
 source "$(dirname "$0")/../../scripts/env.sh"
 wine=$1 driver=$2 scr=$3 root=$4
@@ -19,12 +19,8 @@ trap stop EXIT
 pendral_start_desk_display || exit 1
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-WINEPREFIX="$root/nt" wineserver -w
-rm -rf "$root/desks" && cp -a "$root/nt" "$root/desks" || exit 1
 export WINEPREFIX="$root/desks"
-"$wine" reg delete 'HKCU\Software\Wine\Explorer' /v Desktop /f >/dev/null 2>&1
-# The change takes effect with a new Wine server: the desktop of the old one has one screen.
-wineserver -k; wineserver -w
+[ -f "$WINEPREFIX/system.reg" ] || { echo "no prefix $WINEPREFIX"; exit 1; }
 
 # A case asks for a change of the monitors by writing xrandr's arguments, one
 # command a line, to this file; it is removed once they have run.

@@ -3,6 +3,7 @@
 // nothing where no monitor shows, no drawing while the display is off and
 // drawing again on a small movement, changes of the display and the monitors
 // that it follows without closing, up to sixteen monitors.
+#include <algorithm>
 #include <cstdio>
 
 #include "cases.h"
@@ -52,16 +53,29 @@ protected:
         GetWindowRect(window, &placed);
         EXPECT_TRUE(EqualRect(&placed, &all)) << "the window does not cover the virtual screen";
         const std::vector<RECT> monitors = Monitors();
+        // The pixels of the virtual screen that some monitor shows, marked once for every frame.
+        const int width = all.right - all.left;
+        std::vector<char> shown(static_cast<size_t>(width) * (all.bottom - all.top), 0);
+        for (const RECT& m : monitors) {
+            RECT part;
+            if (!IntersectRect(&part, &m, &all)) continue;
+            for (int y = part.top; y < part.bottom; ++y)
+                std::fill_n(shown.begin() + static_cast<size_t>(y - all.top) * width + (part.left - all.left),
+                            part.right - part.left, 1);
+        }
+        // After a change the saver sets its fields up again, later on a busy machine: once
+        // every monitor shows one, each frame must.
+        WaitFor(
+            [&] {
+                return std::all_of(monitors.begin(), monitors.end(),
+                                   [](const RECT& m) { return CountColours(Capture(m)).disc[2] > 2000u; });
+            },
+            10000);
         for (int frame = 0; frame < 6; ++frame) {
             const Shot shot = Capture(all);
+            ASSERT_EQ(shot.pixels.size(), shown.size());
             size_t deadLit = 0;
-            for (int y = 0; y < shot.height; ++y)
-                for (int x = 0; x < shot.width; ++x) {
-                    const POINT p{all.left + x, all.top + y};
-                    bool seen = false;
-                    for (const RECT& m : monitors) seen = seen || PtInRect(&m, p);
-                    deadLit += !seen && shot.At(x, y) != 0;
-                }
+            for (size_t i = 0; i < shown.size(); ++i) deadLit += !shown[i] && shot.pixels[i] != 0;
             EXPECT_EQ(deadLit, 0u) << "lit where no monitor shows: " << SaveShot(shot, "desks-dead");
             for (const RECT& m : monitors)
                 EXPECT_GT(CountColours(Capture(m)).disc[2], 2000u)
@@ -70,9 +84,24 @@ protected:
         }
     }
 
+    // The Wine prefix of a Unix process, from its environment (Wine passes it on to
+    // every process it starts): empty if none.
+    static std::string PrefixOf(const std::string& dir) {
+        const auto environment = ReadWholeFile(dir + "\\environ");
+        if (!environment) return "";
+        const std::string key = std::string(1, '\0') + "WINEPREFIX=";
+        const std::string all = '\0' + *environment;
+        const size_t at = all.find(key);
+        if (at == std::string::npos) return "";
+        const size_t from = at + key.size();
+        return all.substr(from, all.find('\0', from) - from);
+    }
+
     // Processor time (in 10 ms ticks) of the running pendral.scr, from its Unix
-    // process's record: Wine tells no process the times of another.
+    // process's record: Wine tells no process the times of another. Only this
+    // prefix's: savers of other prefixes may run beside it.
     static unsigned long long CpuTicks() {
+        static const std::string prefix = PrefixOf("Z:\\proc\\self");
         unsigned long long ticks = 0;
         WIN32_FIND_DATAA entry;
         HANDLE find = FindFirstFileA("Z:\\proc\\*", &entry);
@@ -82,9 +111,11 @@ protected:
             const auto command = ReadWholeFile(dir + "\\cmdline");
             const auto stat = ReadWholeFile(dir + "\\stat");
             // The saver's own command line starts with its path (the driver's names it too);
-            // savers of other builds on the same machine have other paths.
+            // savers of other builds, or of other prefixes, on the same machine are not it.
             if (!command || !stat) continue;
-            if (lstrcmpiA(command->substr(0, command->find('\0')).c_str(), SaverPath().c_str()) != 0) continue;
+            if (lstrcmpiA(command->substr(0, command->find('\0')).c_str(), SaverPath().c_str()) != 0 ||
+                PrefixOf(dir) != prefix)
+                continue;
             unsigned long long user = 0, system = 0;  // the 14th and 15th fields
             const size_t end = stat->rfind(')');
             if (end != std::string::npos &&

@@ -8,6 +8,7 @@ endif()
 file(GLOB PENDRAL_E2E_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp)
 add_executable(pendral_e2e ${PENDRAL_E2E_SOURCES})
 target_link_libraries(pendral_e2e PRIVATE GTest::gtest user32 gdi32 advapi32)
+target_precompile_headers(pendral_e2e PRIVATE <gtest/gtest.h> <windows.h>)
 target_compile_definitions(pendral_e2e PRIVATE WIN32_LEAN_AND_MEAN NOMINMAX)
 
 # The saver looks its entries up by their plain names: export them undecorated.
@@ -40,9 +41,13 @@ endforeach()
 
 if(PENDRAL_E2E_SCR)
   set(root ${CMAKE_BINARY_DIR}/e2e-wine)
+  # The suite's windows go to a display of their own when scripts/test gives one
+  # (PENDRAL_E2E_DISPLAY), so that the other Windows tests, which run beside the
+  # suite, never cover its saver or take the focus from it.
+  set(on_display sh -c "DISPLAY=\"\${PENDRAL_E2E_DISPLAY:-\$DISPLAY}\" exec \"\$@\"" e2e)
   # Two fresh prefixes for every run, and their Wine servers stopped at the end.
   add_test(NAME e2e-prefixes
-           COMMAND ${CMAKE_COMMAND} -DPREFIX_ROOT=${root}
+           COMMAND ${on_display} ${CMAKE_COMMAND} -DPREFIX_ROOT=${root}
                    -DPASSWORD_CPL=$<TARGET_FILE:e2e_password_cpl> -DMPR_DLL=$<TARGET_FILE:e2e_mpr>
                    -DVERIFIER_PART=$<TARGET_FILE:e2e_verifier_part>
                    -P ${CMAKE_CURRENT_LIST_DIR}/prefixes.cmake)
@@ -55,7 +60,8 @@ if(PENDRAL_E2E_SCR)
   # One ctest entry per group of cases; the network provider's stand-in is taken
   # before Wine's own library, so that every load of it shows in the log.
   function(pendral_e2e_group name prefix filter)
-    add_test(NAME e2e-${name} COMMAND pendral_e2e --scr=${PENDRAL_E2E_SCR} --gtest_filter=${filter})
+    add_test(NAME e2e-${name} COMMAND ${on_display} ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:pendral_e2e>
+                                      --scr=${PENDRAL_E2E_SCR} --gtest_filter=${filter})
     set_tests_properties(e2e-${name} PROPERTIES
       FIXTURES_REQUIRED e2e_wine RESOURCE_LOCK e2e_display TIMEOUT 240
       ENVIRONMENT "WINEPREFIX=${root}/${prefix};WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml=\\;mpr=n,b")
@@ -71,5 +77,6 @@ if(PENDRAL_E2E_SCR)
   add_test(NAME e2e-desks
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/desks.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
                    $<TARGET_FILE:pendral_e2e> ${PENDRAL_E2E_SCR} ${root})
-  set_tests_properties(e2e-desks PROPERTIES FIXTURES_REQUIRED e2e_wine RESOURCE_LOCK e2e_display TIMEOUT 300)
+  # On a display and in a prefix of its own: beside the other groups.
+  set_tests_properties(e2e-desks PROPERTIES FIXTURES_REQUIRED e2e_wine TIMEOUT 300)
 endif()

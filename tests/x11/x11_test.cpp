@@ -535,48 +535,44 @@ TEST_F(OnDisplay, BadOptionsEndWithOneAndOneLineBeforeAnyWindow) {
     EXPECT_EQ(XPending(d_), 0) << "a window was created";
 }
 
-// A server of its own with another visual, on the first free display number from
-// 140; stopped at the end of the test.
+// A server of its own with another visual, on a display number that the server
+// chooses (-displayfd: free however many servers start at once); stopped at the end
+// of the test.
 class OwnServer {
 public:
     explicit OwnServer(const std::vector<std::string>& extra) {
-        for (int n = 140; n < 200 && !display_; ++n) {
-            const std::string number = std::to_string(n);
-            if (access(("/tmp/.X" + number + "-lock").c_str(), F_OK) == 0 ||
-                access(("/tmp/.X11-unix/X" + number).c_str(), F_OK) == 0)
-                continue;
-            Start(":" + number, extra);
+        std::vector<std::string> args{"Xvfb", "-displayfd", "3", "-nolisten", "tcp"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        std::vector<char*> argv;
+        for (auto& s : args) argv.push_back(s.data());
+        argv.push_back(nullptr);
+        int ready[2];
+        if (pipe(ready) != 0) return;
+        pid_ = fork();
+        if (pid_ == 0) {
+            const int devnull = open("/dev/null", O_WRONLY);
+            dup2(devnull, 1);
+            dup2(devnull, 2);
+            dup2(ready[1], 3);
+            execvp("Xvfb", argv.data());
+            _exit(127);
         }
+        close(ready[1]);
+        // The server writes its number once it accepts clients; nothing if it ends first.
+        std::string number;
+        char c;
+        while (read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+        close(ready[0]);
+        // Held open until the end, so that the server never resets between clients.
+        if (!number.empty()) display_ = XOpenDisplay((":" + number).c_str());
+        if (display_) name_ = ":" + number;
+        else Stop();
     }
     ~OwnServer() { Stop(); }
     const char* Name() const { return name_.c_str(); }
     Display* Connection() const { return display_; }
 
 private:
-    void Start(const std::string& name, const std::vector<std::string>& extra) {
-        std::vector<std::string> args{"Xvfb", name, "-nolisten", "tcp"};
-        args.insert(args.end(), extra.begin(), extra.end());
-        std::vector<char*> argv;
-        for (auto& s : args) argv.push_back(s.data());
-        argv.push_back(nullptr);
-        pid_ = fork();
-        if (pid_ == 0) {
-            const int devnull = open("/dev/null", O_WRONLY);
-            dup2(devnull, 1);
-            dup2(devnull, 2);
-            execvp("Xvfb", argv.data());
-            _exit(127);
-        }
-        // Held open until the end, so that the server never resets between clients.
-        WaitFor(
-            [&] {
-                display_ = XOpenDisplay(name.c_str());
-                return display_ || waitpid(pid_, nullptr, WNOHANG) == pid_;
-            },
-            10s);
-        if (display_) name_ = name;
-        else Stop();
-    }
     void Stop() {
         if (display_) XCloseDisplay(display_);
         display_ = nullptr;
