@@ -68,7 +68,7 @@ bool DesktopChanged() {
     const plat::Rect& was = hostState.coveredDesktop;
     if (was.right <= was.left || was.bottom <= was.top) return false;
     if (!SameRect(plat::DesktopRect(), was)) return true;
-    plat::Rect now[MAX_FIELDS];
+    plat::Rect now[MAX_FIELDS] = {};
     const std::int32_t count = plat::ScreenRects(now, MAX_FIELDS);
     if ((count > 0 ? count : 0) != fieldScreenCount) return true;
     for (std::int32_t k = 0; k < fieldScreenCount; ++k)
