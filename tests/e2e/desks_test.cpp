@@ -204,12 +204,15 @@ TEST_F(Desks, EveryMonitorShowsAFieldOfItsOwnAndNothingLiesWhereNoneShows) {
          }},
         {"on sixteen monitors with gaps between them",
          [](const DEVMODEA&) {
-             std::string commands;
-             for (int n = 0; n < 16; ++n)
-                 commands += "--addmode DUMMY" + std::to_string(n) + " 640x480\n--output DUMMY" + std::to_string(n) +
-                             " --mode 640x480 --pos " + std::to_string(n % 4 * 740) + "x" +
-                             std::to_string(n / 4 * 580) + "\n";
-             return Xrandr(commands, 16);
+             // The modes first, then the whole layout in one change: each step of a
+             // layout built monitor by monitor would be a change of its own.
+             std::string modes, layout;
+             for (int n = 0; n < 16; ++n) {
+                 modes += "--addmode DUMMY" + std::to_string(n) + " 640x480\n";
+                 layout += " --output DUMMY" + std::to_string(n) + " --mode 640x480 --pos " +
+                           std::to_string(n % 4 * 740) + "x" + std::to_string(n / 4 * 580);
+             }
+             return Xrandr(modes + layout.substr(1) + "\n", 16);
          }},
     };
     for (const auto& row : rows) {
