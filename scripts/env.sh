@@ -3,100 +3,91 @@
 
 PENDRAL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
+# What each build and its run need, as Debian packages. PACKAGE=COMMAND counts as there
+# also when the command is (CMake or Node.js installed from elsewhere). Recommended
+# packages are not installed (--no-install-recommends): those that are needed are named.
+PENDRAL_BUILD_TOOLS=(cmake=cmake ninja-build=ninja)
+# A virtual display for a run without one, and its screenshot.
+PENDRAL_SHOW_TOOLS=(xvfb xauth x11-apps imagemagick)
+# Wine's X11 driver loads these at run time (monitors, cursors, input, text); the
+# package only recommends them.
+pendral_wine_libs() {
+  local arch=${1:+:$1} lib
+  for lib in libxrandr2 libxinerama1 libxrender1 libxcursor1 libxi6 libxfixes3 libxcomposite1 libxxf86vm1 libgnutls30; do
+    echo "$lib$arch"
+  done
+}
+# The native build: g++, pkg-config (CMake finds the Wayland client library through it),
+# the X11 and Wayland libraries, and the test and benchmark libraries that configuring it looks for.
+PENDRAL_NATIVE_BUILD=(g++ pkg-config libgtest-dev libbenchmark-dev zlib1g-dev libx11-dev libxext-dev
+  libxrandr-dev libxinerama-dev libwayland-dev wayland-protocols)
+
+# Everything that scripts/test needs but the browser's engines (pendral_need_web).
 pendral_need_packages() {
-  local missing=()
-  command -v cmake >/dev/null || missing+=(cmake)
-  command -v ninja >/dev/null || missing+=(ninja-build)
-  command -v g++ >/dev/null || missing+=(g++)
-  command -v clang++ >/dev/null || missing+=(clang)
-  [ -e /usr/lib/x86_64-linux-gnu/libclang_rt.fuzzer-x86_64.a ] || \
-    ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1 || missing+=(libclang-rt-dev)
-  [ -d /usr/src/googletest ] || missing+=(googletest)
-  [ -e /usr/include/gtest/gtest.h ] || missing+=(libgtest-dev)
-  [ -e /usr/include/benchmark/benchmark.h ] || missing+=(libbenchmark-dev)
-  # tools/painter writes PNG pictures with zlib.
-  [ -e /usr/include/zlib.h ] || missing+=(zlib1g-dev)
-  command -v i686-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-i686)
-  command -v x86_64-w64-mingw32-g++-posix >/dev/null || missing+=(g++-mingw-w64-x86-64)
-  command -v wine >/dev/null || missing+=(wine wine64)
-  dpkg -s wine32:i386 >/dev/null 2>&1 || missing+=(wine32:i386)
-  command -v Xvfb >/dev/null || missing+=(xvfb)
-  # Two monitors for the Windows and the Linux saver's tests: a real X server with the dummy video driver.
-  command -v Xorg >/dev/null || missing+=(xserver-xorg-core)
-  [ -e /usr/lib/xorg/modules/drivers/dummy_drv.so ] || missing+=(xserver-xorg-video-dummy)
-  command -v xrandr >/dev/null || missing+=(x11-xserver-utils)
-  command -v convert >/dev/null && convert -version 2>/dev/null | grep -q ImageMagick || missing+=(imagemagick)
-  command -v xwd >/dev/null || missing+=(x11-apps)
-  command -v xdotool >/dev/null || missing+=(xdotool)
-  [ -e /usr/include/X11/Xlib.h ] || missing+=(libx11-dev)
-  [ -e /usr/include/X11/extensions/XShm.h ] || missing+=(libxext-dev)
-  [ -e /usr/include/X11/extensions/Xrandr.h ] || missing+=(libxrandr-dev)
-  [ -e /usr/include/X11/extensions/Xinerama.h ] || missing+=(libxinerama-dev)
-  command -v xscreensaver-command >/dev/null || missing+=(xscreensaver)
-  # scripts/package and its checks: the setup program, the Debian package, the zip.
-  command -v makensis >/dev/null || missing+=(nsis)
-  command -v dpkg-shlibdeps >/dev/null || missing+=(dpkg-dev)
-  command -v file >/dev/null || missing+=(file)
-  command -v lintian >/dev/null || missing+=(lintian)
-  command -v desktop-file-validate >/dev/null || missing+=(desktop-file-utils)
-  command -v zip >/dev/null || missing+=(zip)
-  command -v unzip >/dev/null || missing+=(unzip)
-  # pendral -wayland: the client library and xdg-shell to build it; headless sway, a
-  # virtual pointer (wayvnc), screenshots, typed keys and the idle daemon to test it.
-  [ -e /usr/include/wayland-client.h ] || missing+=(libwayland-dev)
-  [ -e /usr/share/wayland-protocols/stable/xdg-shell/xdg-shell.xml ] || missing+=(wayland-protocols)
-  for tool in sway grim wtype wayvnc swayidle; do command -v $tool >/dev/null || missing+=($tool); done
-  pendral_install "${missing[@]}"
+  pendral_install_missing "${PENDRAL_BUILD_TOOLS[@]}" "${PENDRAL_NATIVE_BUILD[@]}" "${PENDRAL_SHOW_TOOLS[@]}" \
+    googletest clang libclang-rt-dev \
+    g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine \
+    $(pendral_wine_libs) $(pendral_wine_libs i386) \
+    xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool xscreensaver \
+    nsis dpkg-dev file lintian desktop-file-utils zip unzip \
+    sway grim wtype wayvnc swayidle
 }
 
-# What each way of scripts/run needs, and no more; pendral_need_packages and
-# pendral_need_web install everything, for scripts/test. The Windows run: the 32-bit
-# MinGW build, Wine (32-bit, so the i386 architecture) and a virtual display to show it in;
+# What each way of scripts/run needs, and no more. The Windows run: the 32-bit MinGW
+# build, Wine (32-bit, so the i386 architecture) and a virtual display to show it in;
 # given win64, the 64-bit build and Wine instead.
 pendral_need_windows_run() {
-  local build=(g++-mingw-w64-i686 wine wine32:i386)
-  [ "${1:-win32}" = win64 ] && build=(g++-mingw-w64-x86-64 wine wine64)
-  pendral_install_missing cmake=cmake ninja-build googletest "${build[@]}" xvfb x11-apps imagemagick xdotool
+  local build=(g++-mingw-w64-i686 wine wine32:i386 $(pendral_wine_libs i386))
+  [ "${1:-win32}" = win64 ] && build=(g++-mingw-w64-x86-64 wine wine64 $(pendral_wine_libs))
+  pendral_install_missing "${PENDRAL_BUILD_TOOLS[@]}" googletest "${build[@]}" fonts-wine "${PENDRAL_SHOW_TOOLS[@]}" xdotool
 }
-# --linux: the native build (its tests' libraries are part of configuring it), the X
-# libraries and a virtual display.
+# --linux: the native build and a virtual display.
 pendral_need_linux_run() {
-  pendral_install_missing cmake=cmake ninja-build g++ libgtest-dev libbenchmark-dev zlib1g-dev \
-    libx11-dev libxext-dev libxrandr-dev libxinerama-dev xvfb x11-apps imagemagick
+  pendral_install_missing "${PENDRAL_BUILD_TOOLS[@]}" "${PENDRAL_NATIVE_BUILD[@]}" "${PENDRAL_SHOW_TOOLS[@]}"
 }
 # --web: Emscripten, Node.js and Chromium for the screenshot (Debian's, or the one that
 # PENDRAL_CHROMIUM names), and puppeteer-core to drive it.
 pendral_need_web_run() {
   local browser=chromium
   [ -x "${PENDRAL_CHROMIUM:-/usr/bin/chromium}" ] && browser=""
-  pendral_install_missing cmake=cmake ninja-build googletest emscripten=emcc nodejs=node npm=npm $browser || return 1
+  pendral_install_missing "${PENDRAL_BUILD_TOOLS[@]}" googletest emscripten=emcc nodejs=node npm=npm $browser || return 1
   pendral_need_puppeteer
 }
 
-# Installs those of the Debian packages named that dpkg does not list as installed.
-# PACKAGE=COMMAND counts as there also when the command is (Node.js from elsewhere
-# brings its own npm, which Debian's npm package conflicts with).
-pendral_install_missing() {
-  local missing=() entry
+# The Debian packages named (PACKAGE or PACKAGE=COMMAND) that are not there.
+pendral_missing_packages() {
+  local entry
   for entry; do
     [ "${entry#*=}" != "$entry" ] && command -v "${entry#*=}" >/dev/null && continue
-    dpkg-query -W -f '${Status}\n' "${entry%%=*}" 2>/dev/null | grep -q ' installed$' || missing+=("${entry%%=*}")
+    dpkg-query -W -f '${Status}\n' "${entry%%=*}" 2>/dev/null | grep -q ' installed$' || echo "${entry%%=*}"
   done
-  pendral_install "${missing[@]}"
 }
 
-# Installs the Debian packages named (none: nothing to do); adds the i386 architecture
-# only when one of them is an i386 package.
+# Installs those of the packages named that are not there, then says which of them are
+# still missing (and fails) rather than leaving it to a build step to fail obscurely.
+pendral_install_missing() {
+  local missing
+  missing=($(pendral_missing_packages "$@"))
+  [ ${#missing[@]} -gt 0 ] || return 0
+  pendral_install "${missing[@]}"
+  missing=($(pendral_missing_packages "$@"))
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "missing Debian packages: ${missing[*]} (apt-get install ${missing[*]})" >&2
+  return 1
+}
+
+# Installs the Debian packages named, without the packages they only recommend; adds
+# the i386 architecture only when one of them is an i386 package.
 pendral_install() {
   [ $# -gt 0 ] || return 0
   echo "Installing: $*"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo=sudo
+  local as_root=(env)
+  [ "$(id -u)" -eq 0 ] || as_root=(sudo)
   case " $* " in
-    *:i386\ *) $sudo dpkg --add-architecture i386 ;;
+    *:i386\ *) "${as_root[@]}" dpkg --add-architecture i386 ;;
   esac
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "$@" >/dev/null
+  "${as_root[@]}" apt-get update -qq
+  "${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
 }
 
 # The browser build: Debian's Emscripten (with its prebuilt system libraries),
@@ -105,15 +96,8 @@ pendral_install() {
 # puppeteer-core at the version locked in tests/web/package-lock.json, in
 # build/node (the web preset's NODE_PATH).
 pendral_need_web() {
-  local missing=()
-  command -v emcc >/dev/null || missing+=(emscripten)
-  command -v chromium >/dev/null || missing+=(chromium)
-  command -v firefox-esr >/dev/null || missing+=(firefox-esr)
-  command -v WebKitWebDriver >/dev/null || missing+=(webkit2gtk-driver)
-  ls /usr/lib/*/webkit2gtk-4.1/MiniBrowser >/dev/null 2>&1 || missing+=(libwebkit2gtk-4.1-0)
-  command -v node >/dev/null || missing+=(nodejs)
-  command -v npm >/dev/null || missing+=(npm)
-  pendral_install "${missing[@]}" || return 1
+  pendral_install_missing emscripten=emcc chromium firefox-esr webkit2gtk-driver libwebkit2gtk-4.1-0 \
+    nodejs=node npm=npm || return 1
   pendral_need_puppeteer
 }
 
@@ -136,12 +120,39 @@ pendral_web_engines() {
     "WebKitGTK $(dpkg-query -W -f '${Version}' libwebkit2gtk-4.1-0 2>/dev/null | sed 's/-.*//')"
 }
 
+# What a Wine prefix is made for: Wine's version and the architectures it has (a prefix
+# that 32-bit Wine alone made cannot run 64-bit programs once wine64 comes).
+pendral_wine_kind() {
+  local loader
+  printf '%s' "$(wine --version 2>/dev/null)"
+  for loader in /usr/lib/wine/wine /usr/lib/wine/wine64; do
+    [ -x "$loader" ] && printf ' %s' "${loader##*/}"
+  done
+  echo
+}
+
+# Boots the Wine prefix $1 unless it was booted for this Wine (pendral_wine_kind);
+# one made for another is removed and booted again.
+pendral_wine_boot() {
+  local dir=$1 kind
+  kind=$(pendral_wine_kind)
+  [ -f "$dir/system.reg" ] && [ "$(cat "$dir/.wine-kind" 2>/dev/null)" = "$kind" ] && return 0
+  [ -d "$dir" ] && WINEPREFIX="$dir" wineserver -k 2>/dev/null
+  rm -rf "$dir" && mkdir -p "$dir" || return 1
+  WINEPREFIX="$dir" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i
+  WINEPREFIX="$dir" wineserver -w
+  [ -f "$dir/system.reg" ] && echo "$kind" >"$dir/.wine-kind"
+}
+
 # Wine: a prefix of the project's own, never asking for Mono or Gecko, quiet.
 pendral_wine_env() {
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
-  export WINEPREFIX="${WINEPREFIX:-$PENDRAL_ROOT/build/wine/default}"
-  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  if [ -z "${WINEPREFIX:-}" ]; then
+    export WINEPREFIX="$PENDRAL_ROOT/build/wine/default"
+    pendral_wine_boot "$WINEPREFIX" >/dev/null 2>&1 || true
+  elif [ ! -f "$WINEPREFIX/system.reg" ]; then
+    # A prefix of the caller's own: booted if new, never removed.
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w || true
@@ -150,15 +161,9 @@ pendral_wine_env() {
 
 # A Wine prefix that is booted and then never run in, for copies (cp -a) that start
 # from a known state without a boot of their own, which takes about 20 s:
-# $PENDRAL_WINE_TEMPLATE, booted again when Wine's version changed.
+# $PENDRAL_WINE_TEMPLATE, booted again when Wine changed.
 pendral_wine_template() {
-  local dir="$PENDRAL_WINE_TEMPLATE" version
-  version=$(wine --version 2>/dev/null)
-  [ -f "$dir/system.reg" ] && [ "$(cat "$dir/.wine-version" 2>/dev/null)" = "$version" ] && return 0
-  rm -rf "$dir" && mkdir -p "$dir" || return 1
-  WINEPREFIX="$dir" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i
-  WINEPREFIX="$dir" wineserver -w
-  [ -f "$dir/system.reg" ] && echo "$version" >"$dir/.wine-version"
+  pendral_wine_boot "$PENDRAL_WINE_TEMPLATE"
 }
 
 # A copy of a Wine prefix (pendral_wine_copy FROM TO) in which Wine's own libraries and
