@@ -8,7 +8,7 @@ PENDRAL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # packages are not installed (--no-install-recommends): those that are needed are named.
 PENDRAL_BUILD_TOOLS=(cmake=cmake ninja-build=ninja)
 # A virtual display for a run without one, and its screenshot.
-PENDRAL_SHOW_TOOLS=(xvfb xauth x11-apps imagemagick)
+PENDRAL_SHOW_TOOLS=(xvfb x11-apps imagemagick)
 # Wine's X11 driver loads these at run time (monitors, cursors, input, text); the
 # package only recommends them.
 pendral_wine_libs() {

@@ -40,6 +40,16 @@ std::string Env(const char* name) {
     return value ? value : "";
 }
 
+// The saver as the session's user runs it: the copy that the test's command puts in the
+// session's folder (PENDRAL_SAVER), since the build folder may be in a home folder that
+// only its owner may enter.
+const char* SaverPath() {
+    static const std::string path = Env("PENDRAL_SAVER").empty() ? PENDRAL_BINARY : Env("PENDRAL_SAVER");
+    return path.c_str();
+}
+#undef PENDRAL_BINARY
+#define PENDRAL_BINARY SaverPath()
+
 bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
