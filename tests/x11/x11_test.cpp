@@ -9,7 +9,6 @@
 #include <X11/extensions/XShm.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -36,45 +35,9 @@
 #include "gfx/indexed_image.h"
 #include "app/saver_options.h"
 #include "hack/run.h"
+#include "driven_clock.h"
 
 extern char** environ;
-
-namespace {
-
-// The saver's clock when it runs in this process: real time, unless a test drives
-// it by setting `atReading`, which then sees each reading, drivenStepUs after the
-// last; a wait for the next tick then passes on that clock (at once when the
-// connection has something to read) and is counted.
-std::uint64_t drivenUs = 0;
-std::uint64_t drivenStepUs = 4000;
-int drivenWaits = 0;
-std::function<void(std::uint64_t)> atReading;
-
-std::uint64_t RealMicroseconds() {
-    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                          std::chrono::steady_clock::now().time_since_epoch())
-                                          .count());
-}
-
-}  // namespace
-
-namespace plat {
-std::uint32_t TickCount() { return static_cast<std::uint32_t>((atReading ? drivenUs : RealMicroseconds()) / 1000); }
-std::uint32_t CalendarSeconds() { return static_cast<std::uint32_t>(std::time(nullptr)); }
-std::uint64_t x11::NowMicroseconds() {
-    if (!atReading) return RealMicroseconds();
-    atReading(drivenUs += drivenStepUs);
-    return drivenUs;
-}
-bool x11::WaitForInput(int fd, int timeoutMs) {
-    pollfd connection{fd, POLLIN, 0};
-    if (!atReading) return poll(&connection, 1, timeoutMs) != 0;
-    ++drivenWaits;
-    const bool readable = poll(&connection, 1, 0) != 0;
-    if (!readable) drivenUs += static_cast<std::uint64_t>(timeoutMs) * 1000;
-    return readable;
-}
-}  // namespace plat
 
 namespace {
 

@@ -60,6 +60,10 @@ struct Output {
     // Device pixels of its field; its place in the window.
     std::int32_t width = 0, height = 0;
     Rect area{};
+    // The size its pixels and both buffers were made for (0 x 0: none). Once the
+    // compositor gives the output another size, nothing is drawn on it or shown
+    // until the scene is set up again at the new size.
+    std::int32_t pixelsWidth = 0, pixelsHeight = 0;
     // The field's pixels as drawn, and what of them the compositor has not yet had.
     std::uint32_t* pixels = nullptr;
     Region damage;

@@ -14,7 +14,9 @@
 //               wl_surface.frame, what changed since a buffer last got them is
 //               copied into the buffer the compositor does not hold (two per
 //               output), and only what changed is damaged. No frame is drawn
-//               while no output shows the last one (an output off).
+//               while no output shows the last one (an output off). An output
+//               given another size is neither drawn on nor shown until its
+//               pixels and buffers are made again at that size.
 // Input:        a key, a button, a touch, the pointer moved beyond a few pixels
 //               (app/pointer_rule.h), or a surface closed end the run.
 // Limitations:  a full-screen toplevel, not a lock surface: the compositor may
@@ -27,7 +29,6 @@
 #include "platform/wayland/surface.h"
 
 #include <errno.h>
-#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
@@ -37,6 +38,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/x11/surface.h"
 #include "xdg-shell-client-protocol.h"
 
 namespace plat::wayland {
@@ -115,6 +117,7 @@ void FreePixels(Output* o) {
     }
     std::free(o->pixels);
     o->pixels = nullptr;
+    o->pixelsWidth = o->pixelsHeight = 0;
     o->damage.count = 0;
     o->lastAttached = -1;
     o->shown = false;
@@ -267,6 +270,8 @@ bool MakeBuffers(Connection* c, Output* o) {
     const std::int64_t stride = std::int64_t{o->width} * 4, bytes = stride * o->height;
     o->pixels = static_cast<std::uint32_t*>(std::calloc(static_cast<std::size_t>(bytes), 1));
     if (!o->pixels) return false;
+    o->pixelsWidth = o->width;
+    o->pixelsHeight = o->height;
     for (Buffer& b : o->buffers) {
         const int fd = memfd_create("pendral", MFD_CLOEXEC);
         if (fd < 0) return false;
@@ -288,8 +293,14 @@ bool MakeBuffers(Connection* c, Output* o) {
     return true;
 }
 
+// Its pixels and buffers are of the size the compositor gives it. A new size
+// (a scale or mode change, a configure) may come while the scene cannot yet be
+// set up again (another output waits for its first configure): until then the
+// output is neither drawn on nor shown.
+bool Drawable(const Output& o) { return o.pixels && o.pixelsWidth == o.width && o.pixelsHeight == o.height; }
+
 bool Ready(const Output& o) {
-    return o.configured && o.pixels && !o.frame && (!o.buffers[0].held || !o.buffers[1].held);
+    return o.configured && Drawable(o) && !o.frame && (!o.buffers[0].held || !o.buffers[1].held);
 }
 
 void Present(Output* o) {
@@ -301,7 +312,7 @@ void Present(Output* o) {
     for (int r = 0; r < b.stale.count; ++r) {
         const Rect& s = b.stale.rects[r];
         for (std::int32_t y = s.top; y < s.bottom; ++y) {
-            const std::int64_t at = std::int64_t{y} * o->width + s.left;
+            const std::int64_t at = std::int64_t{y} * o->pixelsWidth + s.left;
             std::memcpy(b.pixels + at, o->pixels + at, static_cast<std::size_t>(s.right - s.left) * 4);
         }
     }
@@ -309,7 +320,7 @@ void Present(Output* o) {
     wl_surface_attach(o->surface, b.buffer, 0, 0);
     if (!o->shown) {  // the whole of its first frame
         o->damage.count = 0;
-        o->damage.Add({0, 0, o->width, o->height});
+        o->damage.Add({0, 0, o->pixelsWidth, o->pixelsHeight});
     }
     for (int r = 0; r < o->damage.count; ++r) {
         const Rect& d = o->damage.rects[r];
@@ -328,7 +339,7 @@ void Present(Output* o) {
 
 Output* OutputHolding(Connection* c, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
     for (Output* o : c->outputs)
-        if (o->pixels && x >= o->area.left && y >= o->area.top && x + width <= o->area.right &&
+        if (Drawable(*o) && x >= o->area.left && y >= o->area.top && x + width <= o->area.right &&
             y + height <= o->area.bottom)
             return o;
     return nullptr;
@@ -343,8 +354,8 @@ char* BeginPiece(WindowObject* window, std::int32_t x, std::int32_t y, std::int3
                  std::int64_t* rowBytes) {
     Output* o = OutputHolding(static_cast<Connection*>(window), x, y, width, *rows);
     if (!o) return nullptr;
-    *rowBytes = std::int64_t{o->width} * 4;
-    return reinterpret_cast<char*>(o->pixels + std::int64_t{y - o->area.top} * o->width + (x - o->area.left));
+    *rowBytes = std::int64_t{o->pixelsWidth} * 4;
+    return reinterpret_cast<char*>(o->pixels + std::int64_t{y - o->area.top} * o->pixelsWidth + (x - o->area.left));
 }
 
 void PutPiece(WindowObject* window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t rows) {
@@ -354,12 +365,12 @@ void PutPiece(WindowObject* window, std::int32_t x, std::int32_t y, std::int32_t
 
 void FillBlack(WindowObject* window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height) {
     for (Output* o : static_cast<Connection*>(window)->outputs) {
-        if (!o->pixels) continue;
+        if (!Drawable(*o)) continue;
         const Rect r{std::max(x, o->area.left) - o->area.left, std::max(y, o->area.top) - o->area.top,
                      std::min(x + width, o->area.right) - o->area.left, std::min(y + height, o->area.bottom) - o->area.top};
         if (r.left >= r.right || r.top >= r.bottom) continue;
         for (std::int32_t row = r.top; row < r.bottom; ++row)
-            std::memset(o->pixels + std::int64_t{row} * o->width + r.left, 0, static_cast<std::size_t>(r.right - r.left) * 4);
+            std::memset(o->pixels + std::int64_t{row} * o->pixelsWidth + r.left, 0, static_cast<std::size_t>(r.right - r.left) * 4);
         Changed(o, r);
     }
 }
@@ -484,8 +495,9 @@ bool Dispatch(Connection* c, int timeoutMs) {
         wl_display_cancel_read(d);
         return false;
     }
-    pollfd p{wl_display_get_fd(d), POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) > 0) {
+    // The wait is the X11 platform's (a test's clock may pace it); it says true
+    // also for a signal, and reading then finds nothing and does no harm.
+    if (x11::WaitForInput(wl_display_get_fd(d), timeoutMs)) {
         if (wl_display_read_events(d) < 0) return false;
     } else {
         wl_display_cancel_read(d);
