@@ -125,9 +125,8 @@ async function takeNotice(tab) {
 
 // A drop of files on the page, as the browser makes it for files dragged from
 // the desktop: each { name, bytes }, or { name, size } for that many zero bytes.
-// `during` runs in the page after the drop. Gives the lines of the notice it brings.
-async function dropFiles(tab, files, during = null) {
-  await tab.evaluate((files) => {
+function drop(tab, files) {
+  return tab.evaluate((files) => {
     document.getElementById('notice').hidden = true;
     const transfer = new DataTransfer();
     for (const f of files) {
@@ -135,8 +134,26 @@ async function dropFiles(tab, files, during = null) {
     }
     document.dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
   }, files.map((f) => ({ name: f.name, size: f.size, data: f.bytes && Buffer.from(f.bytes).toString('base64') })));
+}
+
+// A drop, then `during` in the page; gives the lines of the notice the drop brings.
+async function dropFiles(tab, files, during = null) {
+  await drop(tab, files);
   if (during) await tab.evaluate(during);
   return takeNotice(tab);
+}
+
+// From now on the page's reads of the files named wait until it calls
+// held[name](); handedOver counts the files handed over to the program.
+function holdReads(tab, names) {
+  return tab.evaluate((names, read = Blob.prototype.arrayBuffer, take = Module._pendral_take_picture) => {
+    window.held = {};
+    window.handedOver = 0;
+    Blob.prototype.arrayBuffer = function () {
+      return !names.includes(this.name) ? read.call(this) : new Promise((resolve) => { held[this.name] = () => resolve(read.call(this)); });
+    };
+    Module._pendral_take_picture = (...args) => (handedOver++, take(...args));
+  }, names);
 }
 
 // The files chosen with the page's button (written to a folder of their own).
@@ -374,6 +391,27 @@ const CHECKS = {
       'SPPAT_R0.bmp for the red body, in place of the built-in picture'].join('\n'), `the notice: "${said.join(' | ')}"`);
     const green = await lookFor(tab, (s) => s.green > 2000 && s.red < 50);
     expect(green.green > 2000 && green.red < 50, `the plain bodies are not the built-in ones again (${green.red} red, ${green.green} green)`);
+  } },
+
+  // Two drops that overlap, both naming the red body: the first has handed its
+  // red picture over and still reads its blue one when the second comes, whose
+  // file (too small for a picture) is read after the first drop's check. The
+  // first leaves the red body to the second and says so; the second names its
+  // own file's refusal.
+  'overlapping-drops': { async run(tab, { url }) {
+    await open(tab, url + '?count=30');
+    const tiny = { ...hostileBitmaps()[3], name: 'sppat_r0.bmp' };
+    await holdReads(tab, ['blue.bmp', tiny.name]);
+    await drop(tab, [{ name: 'SPPAT_R0.bmp', bytes: picture('SPPAT_R1') }, { name: 'blue.bmp', bytes: picture('SPPAT_R1') }]);
+    await waitFor(tab, () => handedOver === 1 && !!held['blue.bmp']);
+    await drop(tab, [tiny]);
+    const said = [];
+    for (const name of ['blue.bmp', tiny.name]) {
+      await tab.evaluate((name) => held[name](), name);
+      said.push(...await takeNotice(tab));
+    }
+    expect(said.join('\n') === ['SPPAT_R0.bmp: not used; a later drop took the red body',
+      'blue.bmp for the blue body, in place of the built-in picture', refused(tiny, 0)].join('\n'), `the notices: "${said.join(' | ')}"`);
   } },
 
   // Pictures chosen with the button: choosing them again takes no more memory,
