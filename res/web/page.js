@@ -32,6 +32,9 @@ var sliderTimer = 0;
 var fieldCapped = false;
 // The file shown in each picture place; null for the built-in picture.
 var pictureNames = [null, null, null];
+// The drop (a count) that last took each picture place: drops overlap while
+// files are read, and of two that name one place the later one's file counts.
+var pictureOwners = [0, 0, 0], drops = 0;
 
 var Module = {
   canvas: canvas,
@@ -260,15 +263,18 @@ function reason(error) { return error && error.message ? error.message : String(
 // The files as the pictures of their places. The scene stops while they are
 // read into the memory the replaced pictures held, and runs again afterwards
 // whatever went wrong: a place whose file failed shows the built-in picture,
-// and the notice says why.
+// and the notice says why. A place that a later drop takes before this one's
+// file is checked is left to that drop, whose file is then the one checked.
 function takePictures(fileList) {
   var files = Array.prototype.slice.call(fileList), problems = [], places = picturePlaces(files, problems);
-  var news = [], was = pictureNames.slice(), mask = 0;
+  var news = [], was = pictureNames.slice(), mask = 0, drop = ++drops;
   var builtIn = function (place) { return '; the built-in picture stays for the ' + PLACES[place]; };
+  var mine = function (place) { return place >= 0 && pictureOwners[place] === drop; };
   places.forEach(function (place) {
     if (place < 0) return;
     mask |= 1 << place;
     pictureNames[place] = null;
+    pictureOwners[place] = drop;
   });
   Module._pendral_forget_pictures(mask);
   // Each read gives the line of its failure, if any: the lines come in the files' order.
@@ -277,19 +283,26 @@ function takePictures(fileList) {
     if (place < 0) return null;
     if (file.size > MAX_PICTURE_BYTES) return name + ': too large for a picture' + builtIn(place);
     return readFile(file).then(function (buffer) {
-      var bytes = new Uint8Array(buffer), at = Module._malloc(Math.max(1, bytes.length));
-      if (!at) throw new Error('no memory for it');
-      Module.HEAPU8.set(bytes, at);
-      Module._pendral_take_picture(place, at, bytes.length);
+      // Of a place that a later drop took meanwhile, that drop's file is checked.
+      if (mine(place)) {
+        var bytes = new Uint8Array(buffer), at = Module._malloc(Math.max(1, bytes.length));
+        if (!at) throw new Error('no memory for it');
+        Module.HEAPU8.set(bytes, at);
+        Module._pendral_take_picture(place, at, bytes.length);
+      }
       news[place] = name;
     }).then(null, function (e) { return name + ': could not be read (' + reason(e) + ')' + builtIn(place); });
   });
   Promise.all(reads).then(function (failures) {
     failures.forEach(function (line) { if (line) problems.push(line); });
-    var refused = Module._pendral_check_pictures();
+    var shown = Module._pendral_check_pictures();
     news.forEach(function (name, place) {
       if (!name) return;
-      if (refused & (1 << place)) {
+      if (!mine(place)) {
+        problems.push(name + ': not used; a later drop took the ' + PLACES[place]);
+        return;
+      }
+      if (!(shown & (1 << place))) {
         problems.push(name + ': ' + Module.UTF8ToString(Module._pendral_refusal(place)) + builtIn(place));
         return;
       }
@@ -298,8 +311,9 @@ function takePictures(fileList) {
     });
   }).catch(function (e) {
     // Pictures the program may not have checked are not shown.
-    Module._pendral_forget_pictures(mask);
-    places.forEach(function (place) { if (place >= 0) pictureNames[place] = null; });
+    var still = places.filter(mine);
+    Module._pendral_forget_pictures(still.reduce(function (bits, place) { return bits | 1 << place; }, 0));
+    still.forEach(function (place) { pictureNames[place] = null; });
     problems.push('The pictures could not be taken (' + reason(e) + '); the built-in ones show.');
   }).then(function () {
     notice(problems.concat(restart()));

@@ -21,8 +21,9 @@
 //                                   pictures of their places; drops the others (the
 //                                   bitmap reader refuses them, not 8 bits, smaller
 //                                   than 4 x 4, or their files end before their
-//                                   pixel rows) and gives them as a bit mask
-//   pendral_refusal(slot)           why the last check dropped that place's file
+//                                   pixel rows); gives the places that now show a
+//                                   dropped picture as a bit mask
+//   pendral_refusal(slot)           why a check last dropped that place's file
 //   pendral_time_steps(n), pendral_time_frames(n)  milliseconds per step and per
 //                                   whole frame (step, sprites, canvas), n of them
 #include <emscripten/emscripten.h>
@@ -166,7 +167,9 @@ EMSCRIPTEN_KEEPALIVE void pendral_take_picture(int slot, std::uint8_t* data, std
 }
 
 // The scene holds every picture it loaded; without it, and without the files of
-// the places to be replaced, the new files take the memory the old ones had.
+// the places to be replaced, the new files take the memory the old ones had. A
+// file still waiting for its check goes too: the new files' drop owns the place
+// now, and an earlier drop's file must never become its picture.
 EMSCRIPTEN_KEEPALIVE void pendral_forget_pictures(int mask) {
     StopScene();
     for (int slot = 0; slot < 3; ++slot)
@@ -178,20 +181,22 @@ EMSCRIPTEN_KEEPALIVE void pendral_forget_pictures(int mask) {
 
 // Each waiting file is read as the stage would read it: one that gives a picture
 // becomes the picture of its place, one that does not is forgotten, so that the
-// built-in picture shows instead, and pendral_refusal says why.
+// built-in picture shows instead, and pendral_refusal says why. The answer is
+// the places' state, not this call's doing: drops on the page overlap, and a
+// drop's file may have been checked by another drop's call.
 EMSCRIPTEN_KEEPALIVE int pendral_check_pictures() {
-    int refused = 0;
+    int shown = 0;
     for (int slot = 0; slot < 3; ++slot) {
         const char* name = WAITING_NAMES[slot];
-        if (!plat::web::HasFile(name)) continue;
-        if (!Refuse(name, refusals[slot], sizeof refusals[slot])) {
-            plat::web::RenameFile(name, PICTURE_NAMES[slot]);
-            continue;
+        if (plat::web::HasFile(name)) {
+            if (Refuse(name, refusals[slot], sizeof refusals[slot]))
+                plat::web::ForgetFile(name);
+            else
+                plat::web::RenameFile(name, PICTURE_NAMES[slot]);
         }
-        plat::web::ForgetFile(name);
-        refused |= 1 << slot;
+        if (plat::web::HasFile(PICTURE_NAMES[slot])) shown |= 1 << slot;
     }
-    return refused;
+    return shown;
 }
 
 EMSCRIPTEN_KEEPALIVE const char* pendral_refusal(int slot) { return slot >= 0 && slot < 3 ? refusals[slot] : ""; }

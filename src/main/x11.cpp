@@ -28,9 +28,7 @@ std::uint32_t SeedOfItsOwn() {
     if (getrandom(&seed, sizeof seed, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof seed)) return seed;
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    const std::uint64_t nanoseconds = static_cast<std::uint64_t>(now.tv_sec) * 1000000000u + now.tv_nsec;
-    const std::uint64_t mixed = nanoseconds ^ (static_cast<std::uint64_t>(getpid()) * 0x9E3779B97F4A7C15u);
-    return static_cast<std::uint32_t>(mixed ^ (mixed >> 32));
+    return SeedFromTimeAndProcess(now.tv_sec, static_cast<std::int32_t>(now.tv_nsec), static_cast<std::uint32_t>(getpid()));
 }
 
 }  // namespace

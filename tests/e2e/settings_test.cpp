@@ -1,5 +1,7 @@
 // The configuration dialog against the settings file, and what the next
 // full-screen run makes of the saved settings.
+#include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,14 +19,24 @@ const char* const KEYS[] = {"SOUND_SW", "EVENT_FREQ", "ANI_INTERVAL", "REFRESH_I
 
 class Settings : public SaverCase {
 protected:
-    // Opens the dialog in a new process; the case fails when it does not appear.
+    // Opens the dialog in a new process; the case fails when it does not appear,
+    // set up (shown once its controls hold the settings) and active for the keys.
     void Open() {
         saver_ = std::make_unique<Saver>();
         ASSERT_TRUE(saver_->Start(CommandFor("/c")));
         dialog_ = saver_->WaitWindow(DIALOG_CLASS, "Configuration");
         ASSERT_NE(dialog_, nullptr);
-        SetForegroundWindow(dialog_);
-        Pump(200);
+        ASSERT_TRUE(Activate(dialog_));
+    }
+    // A window of the saver is found as soon as it is made: it is set up once
+    // shown. Then it is made the one that keys go to.
+    static ::testing::AssertionResult Activate(HWND window) {
+        if (!WaitFor([&] { return IsWindowVisible(window) != FALSE; }, WINDOW_WAIT_MS))
+            return ::testing::AssertionFailure() << "not shown";
+        SetForegroundWindow(window);
+        if (!WaitFor([&] { return GetForegroundWindow() == window; }, WINDOW_WAIT_MS))
+            return ::testing::AssertionFailure() << "not active";
+        return ::testing::AssertionSuccess();
     }
     HWND Item(int id) const { return GetDlgItem(dialog_, id); }
     std::string Label(int id) const { return WindowText(Item(id)); }
@@ -38,8 +50,10 @@ protected:
         RECT r;
         GetWindowRect(Item(bar), &r);
         ClickAt(fromEnd >= 0 ? r.left + fromEnd : r.right + fromEnd, (r.top + r.bottom) / 2);
-        Pump(150);
     }
+    // Clicks reach the dialog through its input queue, and a question sent to a
+    // control may be answered first: what a click does is waited for.
+    bool Becomes(const std::function<bool()>& condition) { return WaitFor(condition, WINDOW_WAIT_MS); }
     void ExpectShown(const char* bodies, const char* attraction, const char* minutes) {
         EXPECT_EQ(Label(BODY_LABEL), bodies);
         EXPECT_EQ(Label(ATTRACTION_LABEL), attraction);
@@ -51,6 +65,14 @@ protected:
             int on, off;
             bool isOn;
         } pairs[] = {{SOUND_ON, SOUND_OFF, soundOn}, {RED_ON, RED_OFF, redOn}, {BLUE_ON, BLUE_OFF, blueOn}};
+        const auto shown = [&] {
+            for (const auto& pair : pairs)
+                if (Checked(pair.on) != (pair.isOn ? BST_CHECKED : BST_UNCHECKED) ||
+                    Checked(pair.off) != (pair.isOn ? BST_UNCHECKED : BST_CHECKED))
+                    return false;
+            return true;
+        };
+        if (Becomes(shown)) return;
         for (const auto& pair : pairs) {
             EXPECT_EQ(Checked(pair.on), pair.isOn ? BST_CHECKED : BST_UNCHECKED) << "box " << pair.on;
             EXPECT_EQ(Checked(pair.off), pair.isOn ? BST_UNCHECKED : BST_CHECKED) << "box " << pair.off;
@@ -103,7 +125,6 @@ TEST_F(Settings, StepsTrackingAndClicksFollowedByOkWriteTheSixKeys) {
     ClickOn(Item(RED_ON));
     ClickOn(Item(RED_ON));  // a second click leaves it on
     ClickOn(Item(BLUE_ON));
-    Pump(150);
     ExpectPairs(false, true, true);
     EXPECT_FALSE(SettingsFile()) << "written before OK";
     Ok();
@@ -150,9 +171,9 @@ TEST_F(Settings, EscapeAndTheCloseBoxLeaveTheFileAsItWas) {
         // enough on a busy machine, an arrow repeats: any step will do).
         ClickOn(Item(SOUND_ON));
         ClickBar(BODY_BAR, -GetSystemMetrics(SM_CXHSCROLL) / 2);
-        EXPECT_EQ(Checked(SOUND_ON), BST_CHECKED);
-        EXPECT_GT(std::stoi(Label(BODY_LABEL)), 20);
-        EXPECT_GT(BarPos(BODY_BAR), 20);
+        EXPECT_TRUE(Becomes([&] {
+            return Checked(SOUND_ON) == BST_CHECKED && BarPos(BODY_BAR) > 20 && std::atoi(Label(BODY_LABEL).c_str()) > 20;
+        })) << "sound " << Checked(SOUND_ON) << ", bar " << BarPos(BODY_BAR) << ", label " << Label(BODY_LABEL);
         if (closeBox) {
             // What the caption's close box sends.
             PostMessageA(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -224,7 +245,7 @@ void Settings::SaveAndSeeThemNext(bool switchesOn) {
             }
             return last == expected;
         },
-        8000, 150);
+        WINDOW_WAIT_MS, 150);
     EXPECT_TRUE(seen) << "last frame: red " << last.red << ", blue " << last.blue << ", green " << last.green;
     KeyPress(VK_SPACE);
     EXPECT_TRUE(ExitsWith(saver, 0));
@@ -277,6 +298,7 @@ TEST_F(Settings, OkThatCannotStoreTheSettingsSaysWhyAndClaimsNoSuccess) {
     ClickOn(Item(OK_BUTTON));
     HWND message = saver_->WaitWindow(DIALOG_CLASS, "Pendral");
     ASSERT_NE(message, nullptr) << "no message about the failed save";
+    ASSERT_TRUE(Activate(message));
     HWND text = FindWindowExA(message, nullptr, "Static", nullptr);
     std::string said;
     while (text != nullptr && said.find("could not be saved") == std::string::npos) {
@@ -285,13 +307,12 @@ TEST_F(Settings, OkThatCannotStoreTheSettingsSaysWhyAndClaimsNoSuccess) {
     }
     EXPECT_NE(said.find("The settings could not be saved."), std::string::npos) << said;
     EXPECT_GT(said.size(), std::string("The settings could not be saved.").size() + 2) << "no reason given";
-    SetForegroundWindow(message);
     KeyPress(VK_RETURN);
-    EXPECT_TRUE(WaitFor([&] { return !IsWindow(message); }, 5000));
+    EXPECT_TRUE(Becomes([&] { return !IsWindow(message); }));
     // The dialog is still there, with the choice made, until the user cancels.
     EXPECT_TRUE(saver_->Running());
     EXPECT_EQ(Checked(RED_ON), BST_CHECKED);
-    SetForegroundWindow(dialog_);
+    ASSERT_TRUE(Activate(dialog_));
     Escape();
     EXPECT_FALSE(UserSettings().has_value());
 }

@@ -94,9 +94,15 @@ TEST(DisplayPower, TheAnimationStopsWhileTheDisplayIsOffAndDrawsAgainWhenItIsOnO
     Send(msg::MOUSEMOVE);
     EXPECT_EQ(fake::CountCalls("StartTimer"), 3u);
     EXPECT_FALSE(animationPaused);
+    // The display goes off with the pointer elsewhere than at the last pause: a
+    // pointer message there is no movement either.
+    fake::Windows().cursor = {503, 301};
+    Send(command, msg::SYSCMD_MONITORPOWER, 2);
+    Send(msg::MOUSEMOVE);
+    EXPECT_EQ(fake::CountCalls("StartTimer"), 3u);
+    EXPECT_TRUE(animationPaused);
     // Nor does the pointer where a change of the screens put it, whether the
     // window is told of the change or a movement's close finds it.
-    Send(command, msg::SYSCMD_MONITORPOWER, 2);
     fake::Windows().cursor = {100, 100};
     Send(msg::DISPLAYCHANGE);
     Send(msg::MOUSEMOVE);

@@ -27,3 +27,14 @@ TEST(Random, SeedComesFromTheCalendarClockAndSpansZeroToOne) {
     EXPECT_EQ(lo, 0.0);
     EXPECT_EQ(hi, 1.0);
 }
+
+// Savers started at once (one per monitor) without a seed from the system: the
+// same second, even the same nanosecond, but another process scatters apart;
+// another nanosecond too.
+TEST(Random, SeedFromTheTimeDiffersByProcessAndByNanosecond) {
+    const std::int64_t second = 1767225600;
+    const std::uint32_t seed = SeedFromTimeAndProcess(second, 250000000, 4321);
+    EXPECT_EQ(SeedFromTimeAndProcess(second, 250000000, 4321), seed);
+    EXPECT_NE(SeedFromTimeAndProcess(second, 250000000, 4322), seed);
+    EXPECT_NE(SeedFromTimeAndProcess(second, 250000001, 4321), seed);
+}

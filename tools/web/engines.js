@@ -26,6 +26,7 @@ const FIREFOX = process.env.PENDRAL_FIREFOX || '/usr/bin/firefox-esr';
 const WEBKIT_DRIVER = process.env.PENDRAL_WEBKIT_DRIVER || 'WebKitWebDriver';
 
 const pause = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+const START_BOUND_MS = 30000;
 
 // The MiniBrowser of libwebkit2gtk-4.1, in the library folder of this machine's architecture.
 function miniBrowser() {
@@ -162,13 +163,14 @@ async function launchWebKit({ width, height }) {
   driver.end = () => { try { process.kill(-driver.pid, 'SIGTERM'); } catch { /* already ended */ } };
   const exited = new Promise((resolve) => driver.once('exit', resolve));
   const base = `http://127.0.0.1:${port}`;
-  for (let i = 0; ; i++) {
+  // The bound only ends a start that failed: a busy machine may take long.
+  for (const end = Date.now() + START_BOUND_MS; ;) {
     if (await Promise.race([exited.then(() => true), pause(100).then(() => false)])) {
       throw new Error(`${WEBKIT_DRIVER} ended at start`);
     }
     const ready = await fetch(`${base}/status`).then((r) => r.ok, () => false);
     if (ready) break;
-    if (i === 100) { driver.end(); throw new Error(`${WEBKIT_DRIVER} did not answer`); }
+    if (Date.now() > end) { driver.end(); throw new Error(`${WEBKIT_DRIVER} did not answer in ${START_BOUND_MS} ms`); }
   }
   const tab = new WebDriverTab(driver, base);
   try {
