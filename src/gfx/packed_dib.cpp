@@ -1,6 +1,7 @@
 #include "gfx/packed_dib.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -159,7 +160,109 @@ void TurnBottomUp(std::uint8_t* block, const DibLayout& layout) {
     WriteDibHeader(block, h);
 }
 
+// ---- RLE8 ---------------------------------------------------------------------
+//
+// The stream is pairs of bytes: (n, v) with n > 0 is n pixels of index v; (0, 0)
+// ends the row, (0, 1) the picture, (0, 2) is followed by a move of dx columns
+// right and dy rows up; (0, n >= 3) is followed by n indices as they are, padded
+// to an even count. It is untrusted: nothing is ever written outside the rows.
+
+// Bytes of the stream one by one from a file, read a block at a time, at most `left` of them.
+class FileBytes {
+public:
+    FileBytes(plat::File file, std::uint32_t left) : file_(file), left_(left) {}
+    bool operator()(std::uint8_t* byte) {
+        if (at_ == count_) {
+            const std::uint32_t wanted = std::min<std::uint32_t>(left_, sizeof buffer_);
+            count_ = wanted == 0 ? 0 : plat::ReadFromFile(file_, buffer_, wanted);
+            left_ -= count_;
+            at_ = 0;
+            if (count_ == 0) return false;
+        }
+        *byte = buffer_[at_++];
+        return true;
+    }
+
+private:
+    plat::File file_;
+    std::uint32_t left_;
+    std::uint32_t at_ = 0, count_ = 0;
+    std::uint8_t buffer_[4096];
+};
+
+// Bytes of a stream in memory.
+struct MemoryBytes {
+    const std::uint8_t* at;
+    const std::uint8_t* end;
+    bool operator()(std::uint8_t* byte) {
+        if (at == end) return false;
+        *byte = *at++;
+        return true;
+    }
+};
+
+// Decodes into the zeroed rows of `dib` (bottom row first) and marks its header
+// uncompressed. Pixels right of a row are dropped; a move or row end past the top
+// row, the end mark, or the end of the stream ends it.
+template <typename NextByte>
+void DecodeRle8(NextByte next, std::uint8_t* dib, const DibLayout& layout) {
+    DibHeader h = ReadDibHeader(dib);
+    std::uint8_t* rows = dib + layout.pixelOffset;
+    const std::int64_t width = h.width, height = h.height, stride = layout.rowBytes;
+    std::int64_t x = 0, y = 0;  // y counts rows from the bottom
+    const auto put = [&](std::uint8_t index) {
+        if (x < width) rows[y * stride + x] = index;
+        ++x;
+    };
+    std::uint8_t count, value, dx, dy;
+    while (y < height && next(&count) && next(&value)) {
+        if (count > 0) {
+            for (int i = 0; i < count; ++i) put(value);
+        } else if (value == 0) {
+            x = 0;
+            ++y;
+        } else if (value == 1) {
+            break;
+        } else if (value == 2) {
+            if (!next(&dx) || !next(&dy)) break;
+            x += dx;
+            y += dy;
+        } else {
+            std::uint8_t index = 0;
+            for (int i = 0; i < value && next(&index); ++i) put(index);
+            if (value % 2 == 1 && !next(&index)) break;
+        }
+    }
+    h.compression = DIB_RGB;
+    h.sizeImage = layout.pixelBytes;
+    WriteDibHeader(dib, h);
+}
+
 }  // namespace
+
+bool CompressionRefused(const DibHeader& h, char* why, std::size_t size) {
+    const char* kind = nullptr;
+    switch (h.compression) {
+        case DIB_RGB: return false;
+        case DIB_RLE8:
+            if (h.bitCount == 8 && h.height > 0) return false;
+            kind = h.bitCount == 8 ? "RLE8, stored top row first" : "RLE8";
+            break;
+        case DIB_RLE4: kind = "RLE4"; break;
+        case DIB_BITFIELDS:
+            if (h.bitCount == 16 || h.bitCount == 32) return false;
+            kind = "bit fields";
+            break;
+        case 4: kind = "JPEG"; break;
+        case 5: kind = "PNG"; break;
+        default: break;
+    }
+    constexpr const char* USED = "only uncompressed or bottom-up RLE8 bitmaps are used";
+    if (why && kind) std::snprintf(why, size, "compressed with %s; %s", kind, USED);
+    else if (why)
+        std::snprintf(why, size, "compressed in an unknown way (%lu); %s", static_cast<unsigned long>(h.compression), USED);
+    return true;
+}
 
 bool ComputeDibLayout(const DibHeader& h, DibLayout* layout) {
     std::uint32_t colours = 0;
@@ -221,7 +324,7 @@ std::uint8_t* ReadDibHeaders(plat::File file) {
     // The pixel rows' file offset must be a position the file can have.
     if (pixelsAt != 0 && pixelsAt > static_cast<std::uint32_t>(INT32_MAX - start)) return nullptr;
 
-    if (h.sizeImage == 0 && h.width > 0) {
+    if (h.sizeImage == 0 && h.width > 0 && h.compression != DIB_RLE8) {
         const std::uint64_t rowBytes = (std::uint64_t{h.bitCount} * static_cast<std::uint64_t>(h.width) + 31) / 32 * 4;
         const std::uint64_t rows = h.height < 0 ? -static_cast<std::int64_t>(h.height) : h.height;
         if (rows != 0 && rowBytes <= UINT32_MAX / rows) h.sizeImage = static_cast<std::uint32_t>(rowBytes * rows);
@@ -262,10 +365,17 @@ const std::uint8_t* LoadPackedDib(const char* name) {
         // bitmap that fits inside what is stored.
         plat::BuiltInData stored = plat::FindBuiltInBitmap(name);
         if (!stored.data || stored.size < DIB_HEADER_BYTES) return nullptr;
+        const DibHeader h = ReadDibHeader(stored.data);
         DibLayout layout;
-        if (!ComputeDibLayout(ReadDibHeader(stored.data), &layout) || layout.totalBytes > stored.size)
+        if (!ComputeDibLayout(h, &layout) || CompressionRefused(h, nullptr, 0) || layout.pixelOffset > stored.size)
             return nullptr;
-        return stored.data;
+        if (h.compression != DIB_RLE8) return layout.totalBytes > stored.size ? nullptr : stored.data;
+        // A compressed one is decoded into a block of its own.
+        std::uint8_t* block = AllocateZeroed(layout.totalBytes);
+        if (!block) return nullptr;
+        std::memcpy(block, stored.data, layout.pixelOffset);
+        DecodeRle8(MemoryBytes{stored.data + layout.pixelOffset, stored.data + stored.size}, block, layout);
+        return block;
     }
 
     std::uint8_t* block = ReadDibHeaders(file);
@@ -275,7 +385,7 @@ const std::uint8_t* LoadPackedDib(const char* name) {
     }
     const DibHeader h = ReadDibHeader(block);
     DibLayout layout;
-    if (!ComputeDibLayout(h, &layout)) {
+    if (!ComputeDibLayout(h, &layout) || CompressionRefused(h, nullptr, 0)) {
         Release(block);
         plat::CloseFile(file);
         return nullptr;
@@ -289,8 +399,13 @@ const std::uint8_t* LoadPackedDib(const char* name) {
         plat::CloseFile(file);
         return nullptr;
     }
-    const std::uint32_t wanted = h.sizeImage < layout.pixelBytes ? h.sizeImage : layout.pixelBytes;
-    plat::ReadFromFile(file, grown + layout.pixelOffset, wanted);
+    if (h.compression == DIB_RLE8) {
+        // The stream is biSizeImage bytes, or the rest of the file where that is 0.
+        DecodeRle8(FileBytes(file, h.sizeImage ? h.sizeImage : UINT32_MAX), grown, layout);
+    } else {
+        const std::uint32_t wanted = h.sizeImage < layout.pixelBytes ? h.sizeImage : layout.pixelBytes;
+        plat::ReadFromFile(file, grown + layout.pixelOffset, wanted);
+    }
     plat::CloseFile(file);
     if (h.height < 0) TurnBottomUp(grown, layout);
     return grown;

@@ -32,6 +32,13 @@ struct DibHeader {
     std::uint32_t clrImportant = 0;
 };
 
+// biCompression: rows as they are, run-length coded 8-bit rows (decoded at load,
+// see LoadPackedDib), 4-bit ones, and 16- or 32-bit pixels with colour masks.
+inline constexpr std::uint32_t DIB_RGB = 0;
+inline constexpr std::uint32_t DIB_RLE8 = 1;
+inline constexpr std::uint32_t DIB_RLE4 = 2;
+inline constexpr std::uint32_t DIB_BITFIELDS = 3;
+
 inline constexpr std::uint32_t DIB_HEADER_BYTES = 40;
 inline constexpr std::uint32_t BLANK_PIXEL_OFFSET = 40 + 256 * 4;  // 1064
 // Largest width or height, in pixels, that a loaded or blank bitmap may have.
@@ -54,10 +61,20 @@ struct DibLayout {
 // than 1, 4, 8, 16, 24 or 32, or more than 256 colours.
 bool ComputeDibLayout(const DibHeader& header, DibLayout* layout);
 
+// Whether the header's compression is refused: anything but uncompressed rows,
+// 8-bit bottom-up RLE8 and bit fields of 16 or 32 bits. Then `why` (when not null)
+// names it for the user.
+bool CompressionRefused(const DibHeader& header, char* why, std::size_t size);
+
 // The packed bitmap of that name: the bitmap file that opens under the name, or,
 // when none opens, the built-in bitmap of that name exactly as stored (read-only).
-// Null when neither exists or the bitmap is unusable. A file's picture stored top
-// row first (negative height) comes back bottom-up, with a positive height.
+// Null when neither exists or the bitmap is unusable (CompressionRefused among
+// others). A file's picture stored top row first (negative height) comes back
+// bottom-up, with a positive height. An RLE8 picture comes back decoded, its
+// header saying uncompressed: what its stream leaves out (a stream cut short,
+// skipped by a delta, or a row ended early) is colour index 0; pixels that a run
+// would put right of its row are dropped, and a delta or row end past the top
+// row ends the picture there.
 const std::uint8_t* LoadPackedDib(const char* name);
 
 // Reads the headers of the bitmap file at the current position (file header

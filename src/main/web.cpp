@@ -19,10 +19,11 @@
 //                                   are read into the memory they held
 //   pendral_check_pictures()        makes the waiting files that give a picture the
 //                                   pictures of their places; drops the others (the
-//                                   bitmap reader refuses them, not 8 bits, smaller
-//                                   than 4 x 4, or their files end before their
-//                                   pixel rows); gives the places that now show a
-//                                   dropped picture as a bit mask
+//                                   bitmap reader refuses them, not 8 bits, of a
+//                                   compression other than RLE8, smaller than
+//                                   4 x 4, or their uncompressed files end before
+//                                   their pixel rows); gives the places that now show
+//                                   a dropped picture as a bit mask
 //   pendral_refusal(slot)           why a check last dropped that place's file
 //   pendral_time_steps(n), pendral_time_frames(n)  milliseconds per step and per
 //                                   whole frame (step, sprites, canvas), n of them
@@ -94,10 +95,11 @@ bool Refuse(const char* name, char* why, std::size_t size) {
         std::snprintf(why, size, "not a bitmap");
     } else if (h.bitCount != 8) {
         std::snprintf(why, size, "a bitmap of %u bits per pixel; only 8-bit ones are used", unsigned{h.bitCount});
+    } else if (CompressionRefused(h, why, size)) {
     } else if (!shaped || h.width < MIN_PICTURE_SIDE || height < MIN_PICTURE_SIDE) {
         std::snprintf(why, size, "%ld x %lld pixels; a picture has %d to %d pixels on a side", long{h.width}, height,
                       int{MIN_PICTURE_SIDE}, int{DIB_MAX_SIDE});
-    } else if (rest < layout.pixelBytes) {
+    } else if (h.compression != DIB_RLE8 && rest < layout.pixelBytes) {  // a compressed stream is shorter
         std::snprintf(why, size, "the file ends before its pixel rows do");
     } else {
         IndexedImage probe;

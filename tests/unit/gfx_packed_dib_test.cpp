@@ -202,6 +202,12 @@ TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
         {"header size 39", [](InfoBitmap& s) { s.headerSize = 39; }},
         {"header size 4 billion", [](InfoBitmap& s) { s.headerSize = 0xFFFFFFF0; }},
         {"pixel offset past 2 GiB", [](InfoBitmap& s) { s.offBits = 0x90000000; }},
+        {"RLE4", [](InfoBitmap& s) { s.compression = DIB_RLE4; s.bitCount = 4; }},
+        {"RLE8 stored top row first", [](InfoBitmap& s) { s.compression = DIB_RLE8; s.height = -2; }},
+        {"RLE8 of 4 bits", [](InfoBitmap& s) { s.compression = DIB_RLE8; s.bitCount = 4; }},
+        {"bit fields of 8 bits", [](InfoBitmap& s) { s.compression = DIB_BITFIELDS; }},
+        {"PNG inside", [](InfoBitmap& s) { s.compression = 5; }},
+        {"unknown compression", [](InfoBitmap& s) { s.compression = 0x80000001; }},
     };
     for (const Case& c : cases) {
         InfoBitmap s;
@@ -217,6 +223,55 @@ TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
     const std::uint8_t* dib = LoadFile(Make(big));
     ASSERT_NE(dib, nullptr);
     EXPECT_EQ(PackedDibBlockBytes(dib), 40u + 65536);
+}
+
+// A 5 x 3 picture (rows of 8 bytes) from an RLE8 stream: whatever the stream
+// does, nothing is written outside the 5 pixels of each row, and what it leaves
+// out is colour index 0. The same from a file and from a built-in bitmap.
+TEST_F(PackedDibTest, Rle8IsDecodedAndNoStreamWritesOutsideThePixels) {
+    struct Case {
+        const char* what;
+        Bytes stream;
+        Bytes rows;  // bottom row first, padding included; the rest is 0
+        std::uint32_t sizeImage = 0;
+    };
+    const Case cases[] = {
+        {"runs, an odd absolute run, row end, delta and end",
+         {3, 7, 0, 3, 1, 2, 3, 0, 0, 0, 2, 9, 0, 2, 1, 1, 1, 4, 0, 1, 6, 6},
+         {7, 7, 7, 1, 2, 0, 0, 0, 9, 9, 0, 0, 0, 0, 0, 0, 0, 0, 0, 4}},
+        {"a run past the row's end is cut there", {9, 5, 1, 6}, {5, 5, 5, 5, 5, 0, 0, 0}},
+        {"an absolute run past the row's end", {0, 7, 1, 2, 3, 4, 5, 6, 7, 0, 0, 0, 1, 8},
+         {1, 2, 3, 4, 5, 0, 0, 0, 8}},
+        {"a delta past the top row ends it", {1, 3, 0, 2, 0, 3, 2, 4}, {3, 0, 0, 0, 0, 0, 0, 0}},
+        {"a delta far right", {0, 2, 250, 0, 2, 4, 0, 0, 1, 6}, {0, 0, 0, 0, 0, 0, 0, 0, 6}},
+        {"row ends past the top row", {0, 0, 0, 0, 0, 0, 0, 0, 2, 4}, Bytes(24, 0)},
+        {"cut short in an absolute run", {0, 5, 1, 2}, {1, 2, 0, 0, 0, 0, 0, 0}},
+        {"the stream is only biSizeImage bytes", {1, 4, 1, 5}, {4, 0, 0, 0, 0, 0, 0, 0}, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        InfoBitmap s;
+        s.width = 5;
+        s.height = 3;
+        s.compression = DIB_RLE8;
+        s.sizeImage = c.sizeImage;
+        s.pixelBytes = static_cast<std::uint32_t>(c.stream.size());
+        s.pixel = [&c](std::uint32_t i) { return c.stream[i]; };
+        Bytes rows = c.rows;
+        rows.resize(24, 0);
+        const std::uint8_t* dib = LoadFile(Make(s));
+        ASSERT_NE(dib, nullptr);
+        ASSERT_EQ(PackedDibBlockBytes(dib), 1064u + 24);
+        EXPECT_EQ(HeaderOf(dib).compression, DIB_RGB);
+        EXPECT_EQ(HeaderOf(dib).sizeImage, 24u);
+        EXPECT_EQ(Bytes(dib + 1064, dib + 1088), rows);
+        if (c.sizeImage) continue;
+        s.fileHeader = false;
+        fake::Files().builtInBitmaps["RLE"] = Make(s);
+        const std::uint8_t* builtIn = LoadPackedDib("RLE");
+        ASSERT_NE(builtIn, nullptr);
+        EXPECT_EQ(Bytes(builtIn + 1064, builtIn + 1088), rows);
+    }
 }
 
 TEST_F(PackedDibTest, TopDownPictureIsTurnedBottomUpWithAllItsRows) {

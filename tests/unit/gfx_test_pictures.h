@@ -34,6 +34,7 @@ struct InfoBitmap {
     std::uint32_t headerSize = 40;
     std::uint32_t clrUsed = 0;
     std::uint32_t sizeImage = 0;
+    std::uint32_t compression = 0;
     std::uint32_t tableEntries = 256;  // colour entries actually written
     bool fileHeader = true;
     std::uint32_t offBits = 0;        // written into the file header as it is
@@ -63,7 +64,7 @@ inline Bytes Make(const InfoBitmap& s) {
     Put32(b, static_cast<std::uint32_t>(s.height));
     Put16(b, 1);
     Put16(b, s.bitCount);
-    Put32(b, 0);
+    Put32(b, s.compression);
     Put32(b, s.sizeImage);
     Put32(b, 0);
     Put32(b, 0);

@@ -189,7 +189,8 @@ const refused = ({ name, why }, place) => `${name}: ${why}; the built-in picture
 
 // Bitmaps the page must refuse, each with the reason it gives: not a bitmap, 24
 // bits per pixel, a header that asks for 16384 x 16384 pixels in a file of 1 kB,
-// a picture of 1 x 1, and one of 64 x 2 (bodies as slivers).
+// a picture of 1 x 1, one of 64 x 2 (bodies as slivers), and one compressed with
+// RLE4 (only RLE8 is decoded).
 function hostileBitmaps() {
   const info = (width, height, bits) => {
     const b = Buffer.alloc(54);
@@ -205,6 +206,8 @@ function hostileBitmaps() {
   const noise = Buffer.alloc(3000);
   for (let i = 0; i < noise.length; i++) noise[i] = (i * 7919 + 13) & 0xff;
   const size = 'pixels; a picture has 4 to 16384 pixels on a side';
+  const rle4 = Buffer.concat([info(64, 64, 8), Buffer.alloc(1024 + 100, 0x11)]);
+  rle4.writeUInt32LE(2, 30);
   return [
     { name: 'noise.bmp', bytes: noise, why: 'not a bitmap' },
     { name: 'truecolour.bmp', bytes: Buffer.concat([info(64, 64, 24), Buffer.alloc(64 * 64 * 3, 0x80)]),
@@ -213,6 +216,7 @@ function hostileBitmaps() {
       why: 'the file ends before its pixel rows do' },
     { name: 'tiny.bmp', bytes: Buffer.concat([info(1, 1, 8), Buffer.alloc(1024 + 4, 0x40)]), why: `1 x 1 ${size}` },
     { name: 'flat.bmp', bytes: Buffer.concat([info(64, 2, 8), Buffer.alloc(1024 + 128, 0x40)]), why: `64 x 2 ${size}` },
+    { name: 'rle4.bmp', bytes: rle4, why: 'compressed with RLE4; only uncompressed or bottom-up RLE8 bitmaps are used' },
   ];
 }
 

@@ -314,11 +314,12 @@ void ForEachLayer(const WindowObject& s, const LayersMet& found, Visit visit) {
 template <typename Pixel>
 void ComposePixels(const WindowObject& s, const LayersMet& found, const std::uint32_t* lut, std::int64_t left,
                    std::int64_t top, std::int32_t width, std::int32_t rows, char* out, std::int64_t rowBytes) {
-    // Rows that follow each other in memory (a staging image, their padding
-    // included) are one run of it; rows of a larger image are painted one by one.
+    // Rows that follow each other in the target's own memory (a staging image,
+    // their padding included) are one run of it; rows of a larger image (the
+    // columns on either side of the piece are not the piece's) are painted one by one.
     const auto black = static_cast<Pixel>(lut[0]);
     const std::int64_t rowPixels = std::int64_t{width} * static_cast<std::int64_t>(sizeof(Pixel));
-    const bool oneRun = rowBytes < rowPixels + 8;
+    const bool oneRun = s.target->packedRows && rowBytes < rowPixels + 8;
     for (std::int32_t j = 0; j < (oneRun ? 1 : rows); ++j) {
         const std::int64_t bytes = oneRun ? rows * rowBytes : rowPixels;
         char* start = out + j * rowBytes;

@@ -79,6 +79,12 @@ struct PixelTarget {
     void (*fillBlack)(WindowObject* window, std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height);
     // The frame's pixels are all put.
     void (*frameEnd)(WindowObject* window);
+    // Whether the rows that `begin` gives are memory of the target's own, one
+    // after another, padding included (X11's staging memory): a piece may then be
+    // written as one run of rows x rowBytes bytes. Otherwise (a Wayland output's
+    // own pixels, whose rows go on to either side of the piece) only the piece's
+    // `width` pixels of each row may be written.
+    bool packedRows = false;
 };
 
 // A window the animation draws on. Each back end's window starts with it.

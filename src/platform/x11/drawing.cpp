@@ -175,7 +175,8 @@ void FrameEnd(plat::WindowObject* window) {
     if (x11::TakeSharedMemoryFailure() && s->image) FallBackToPlainImage(s);
 }
 
-const PixelTarget X11_TARGET{BeginPiece, PutPiece, FillWindowBlack, FrameEnd};
+// Pieces are packed into the staging memory (BeginPiece): rows and padding are its own.
+const PixelTarget X11_TARGET{BeginPiece, PutPiece, FillWindowBlack, FrameEnd, true};
 
 // window's area where that is less, and always at least one whole row.
 std::int32_t StagingHeight(std::int32_t width, std::int32_t height) {
