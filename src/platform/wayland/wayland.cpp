@@ -120,12 +120,23 @@ void FreePixels(Output* o) {
     o->shown = false;
 }
 
-void DestroyOutput(Output* o) {
-    FreePixels(o);
+// The output's surface gone, and with it what the compositor configured.
+void DestroySurface(Output* o) {
     if (o->frame) wl_callback_destroy(o->frame);
     if (o->toplevel) xdg_toplevel_destroy(o->toplevel);
     if (o->xdgSurface) xdg_surface_destroy(o->xdgSurface);
     if (o->surface) wl_surface_destroy(o->surface);
+    o->frame = nullptr;
+    o->toplevel = nullptr;
+    o->xdgSurface = nullptr;
+    o->surface = nullptr;
+    o->configured = false;
+    o->logicalWidth = o->logicalHeight = 0;
+}
+
+void DestroyOutput(Output* o) {
+    FreePixels(o);
+    DestroySurface(o);
     if (o->output) wl_output_destroy(o->output);
     delete o;
 }
@@ -428,6 +439,12 @@ void ShowOnOutputs(Connection* c) {
     }
 }
 
+void HideFromOutputs(Connection* c) {
+    for (Output* o : c->outputs) DestroySurface(o);
+    c->ended = false;
+    c->pointerSeen = false;
+}
+
 bool AllConfigured(const Connection& c) {
     bool any = false;
     for (const Output* o : c.outputs) {
@@ -476,7 +493,9 @@ void PresentOutputs(Connection* c) {
     for (Output* o : c->outputs) Present(o);
 }
 
-bool Dispatch(Connection* c, int timeoutMs) {
+bool Dispatch(Connection* c, int timeoutMs) { return DispatchBeside(c, timeoutMs, -1, 0, nullptr); }
+
+bool DispatchBeside(Connection* c, int timeoutMs, int otherFd, short otherEvents, const sigset_t* waitMask) {
     wl_display* d = c->display;
     while (wl_display_prepare_read(d) != 0)
         if (wl_display_dispatch_pending(d) < 0) return false;
@@ -484,8 +503,9 @@ bool Dispatch(Connection* c, int timeoutMs) {
         wl_display_cancel_read(d);
         return false;
     }
-    pollfd p{wl_display_get_fd(d), POLLIN, 0};
-    if (poll(&p, 1, timeoutMs) > 0) {
+    pollfd p[2]{{wl_display_get_fd(d), POLLIN, 0}, {otherFd, otherEvents, 0}};
+    const timespec limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+    if (ppoll(p, otherFd >= 0 ? 2 : 1, timeoutMs >= 0 ? &limit : nullptr, waitMask) > 0 && p[0].revents) {
         if (wl_display_read_events(d) < 0) return false;
     } else {
         wl_display_cancel_read(d);
