@@ -100,6 +100,7 @@ int Watch(Watcher* w) {
             const int status = Show(w);
             if (status >= 0) return status;
             NextIdleStep(&w->state, IdleEvent::Active, false);  // input ended it
+            if (!gnome) RearmIdleProtocol(&w->protocols);
             continue;
         }
         short events = 0;
@@ -118,7 +119,7 @@ int RunIdleWatcher(const SaverOptions& options) {
     Watcher w;
     w.run.delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
     int status = 1;
-    if (Connect(&w.run.connection) && FindIdleProtocols(&w.run.connection, &w.protocols)) {
+    if (Connect(&w.run.connection) && FindIdleProtocols(w.run.connection, &w.protocols)) {
         w.source = OpenIdleSource(&w, options.idleSeconds);
         if (w.source == IdleSource::None)
             std::fputs("pendral: this Wayland compositor tells no idle time (no ext-idle-notify-v1, org_kde_kwin_idle "

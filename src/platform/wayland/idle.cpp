@@ -1,6 +1,8 @@
-// The compositor's idle protocols. Both protocols tell
-// "idle" once the seat has had no input for the time asked (and no idle inhibitor
-// holds it: the compositor honours those itself), then "resumed" at the next input.
+// The compositor's idle protocols. Both tell "idle" once the seat has had no input
+// for the time asked (and no idle inhibitor holds it: the compositor honours those
+// itself), then "resumed" at the next input. Some compositors also count the
+// saver's own surfaces coming up as input (cage tells "resumed" at once): so a
+// showing ends on the input its surfaces get, not on "resumed".
 #include "platform/wayland/idle.h"
 
 #include <wayland-client.h>
@@ -13,11 +15,7 @@
 namespace plat::wayland {
 namespace {
 
-void Told(void* data, IdleNews news) {
-    auto* p = static_cast<IdleProtocols*>(data);
-    p->news = news;
-    if (news == IdleNews::Active) p->connection->ended = true;
-}
+void Told(void* data, IdleNews news) { static_cast<IdleProtocols*>(data)->news = news; }
 
 void OnExtIdled(void* data, ext_idle_notification_v1*) { Told(data, IdleNews::Idle); }
 void OnExtResumed(void* data, ext_idle_notification_v1*) { Told(data, IdleNews::Active); }
@@ -41,13 +39,20 @@ void OnGlobalRemove(void*, wl_registry*, std::uint32_t) {}
 
 const wl_registry_listener REGISTRY_LISTENER{OnGlobal, OnGlobalRemove};
 
+// The request's object gone; what it still had on the way is dropped.
+void StopWatching(IdleProtocols* p) {
+    if (p->extNotification) ext_idle_notification_v1_destroy(p->extNotification);
+    if (p->kdeTimeout) org_kde_kwin_idle_timeout_release(p->kdeTimeout);
+    p->extNotification = nullptr;
+    p->kdeTimeout = nullptr;
+}
+
 }  // namespace
 
-bool FindIdleProtocols(Connection* c, IdleProtocols* p) {
-    p->connection = c;
-    p->registry = wl_display_get_registry(c->display);
+bool FindIdleProtocols(const Connection& c, IdleProtocols* p) {
+    p->registry = wl_display_get_registry(c.display);
     wl_registry_add_listener(p->registry, &REGISTRY_LISTENER, p);
-    if (wl_display_roundtrip(c->display) < 0) return false;
+    if (wl_display_roundtrip(c.display) < 0) return false;
     // Without a seat there is no input to be idle from.
     if (!p->seat) {
         if (p->extNotifier) ext_idle_notifier_v1_destroy(p->extNotifier);
@@ -59,6 +64,9 @@ bool FindIdleProtocols(Connection* c, IdleProtocols* p) {
 }
 
 void WatchIdleProtocol(IdleProtocols* p, bool preferExt, std::uint32_t timeoutMs) {
+    p->preferExt = preferExt;
+    p->timeoutMs = timeoutMs;
+    p->news = IdleNews::None;
     if (p->extNotifier && (preferExt || !p->kdeIdle)) {
         p->extNotification = ext_idle_notifier_v1_get_idle_notification(p->extNotifier, timeoutMs, p->seat);
         ext_idle_notification_v1_add_listener(p->extNotification, &EXT_LISTENER, p);
@@ -68,9 +76,13 @@ void WatchIdleProtocol(IdleProtocols* p, bool preferExt, std::uint32_t timeoutMs
     }
 }
 
+void RearmIdleProtocol(IdleProtocols* p) {
+    StopWatching(p);
+    WatchIdleProtocol(p, p->preferExt, p->timeoutMs);
+}
+
 void ForgetIdleProtocols(IdleProtocols* p) {
-    if (p->extNotification) ext_idle_notification_v1_destroy(p->extNotification);
-    if (p->kdeTimeout) org_kde_kwin_idle_timeout_release(p->kdeTimeout);
+    StopWatching(p);
     if (p->extNotifier) ext_idle_notifier_v1_destroy(p->extNotifier);
     if (p->kdeIdle) org_kde_kwin_idle_destroy(p->kdeIdle);
     if (p->seat) wl_seat_destroy(p->seat);

@@ -28,18 +28,24 @@ struct IdleProtocols {
     ::org_kde_kwin_idle* kdeIdle = nullptr;
     ::ext_idle_notification_v1* extNotification = nullptr;
     ::org_kde_kwin_idle_timeout* kdeTimeout = nullptr;
-    Connection* connection = nullptr;
+    bool preferExt = false;
+    std::uint32_t timeoutMs = 0;
     IdleNews news = IdleNews::None;
 };
 
 // Learns which of the protocols the compositor offers (and a seat to watch).
 // False when the connection is gone.
-bool FindIdleProtocols(Connection* c, IdleProtocols* p);
+bool FindIdleProtocols(const Connection& c, IdleProtocols* p);
 
 // Asks to be told when the seat has been idle for timeoutMs, and when input
 // comes after: on ext-idle-notify-v1 when `preferExt` and it is offered, else on
-// org_kde_kwin_idle. Input after idleness also ends a showing (Connection::ended).
+// org_kde_kwin_idle.
 void WatchIdleProtocol(IdleProtocols* p, bool preferExt, std::uint32_t timeoutMs);
+
+// Asks afresh, after a showing that input ended: what the old request would still
+// tell (idleness that the showing's input has since ended) is dropped, and the
+// idle time counts from now.
+void RearmIdleProtocol(IdleProtocols* p);
 
 void ForgetIdleProtocols(IdleProtocols* p);
 

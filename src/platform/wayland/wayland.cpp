@@ -87,15 +87,32 @@ void OnOutputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Ou
 // Listeners end with null for the events of versions later than the one bound.
 const wl_output_listener OUTPUT_LISTENER{OnOutputGeometry, OnOutputMode, OnOutputDone, OnOutputScale, nullptr, nullptr};
 
-void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*) {
+void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array* states) {
     auto* o = static_cast<Output*>(data);
     o->logicalWidth = width;
     o->logicalHeight = height;
+    o->fullscreen = false;
+    for (std::size_t k = 0; k < states->size / sizeof(std::uint32_t); ++k)
+        o->fullscreen = o->fullscreen || static_cast<const std::uint32_t*>(states->data)[k] == XDG_TOPLEVEL_STATE_FULLSCREEN;
 }
 
 void OnToplevelClose(void*, xdg_toplevel*) { connection->ended = true; }
 
 const xdg_toplevel_listener TOPLEVEL_LISTENER{OnToplevelConfigure, OnToplevelClose, nullptr, nullptr};
+
+// A compositor that does not grant full screen on the output asked for (cage)
+// gives each surface an area of its choosing, the same one for all of them (its
+// whole layout): a surface given a size but not full screen, the same size as
+// another such surface, would draw a field that the other covers. It is taken
+// away (ShowOnOutputs) and draws none, until the surfaces are shown again.
+bool SharesArea(const Output& o) {
+    if (o.fullscreen || o.logicalWidth <= 0 || o.logicalHeight <= 0) return false;
+    for (const Output* p : connection->outputs)
+        if (p != &o && p->configured && !p->declined && !p->fullscreen && p->logicalWidth == o.logicalWidth &&
+            p->logicalHeight == o.logicalHeight)
+            return true;
+    return false;
+}
 
 void OnSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {
     auto* o = static_cast<Output*>(data);
@@ -103,6 +120,10 @@ void OnSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) 
     if (!o->configured) connection->outputsChanged = true;
     o->configured = true;
     TakeDeviceSize(o);
+    if (SharesArea(*o)) {
+        o->declined = true;
+        connection->outputsChanged = true;
+    }
 }
 
 const xdg_surface_listener SURFACE_LISTENER{OnSurfaceConfigure};
@@ -131,6 +152,7 @@ void DestroySurface(Output* o) {
     o->xdgSurface = nullptr;
     o->surface = nullptr;
     o->configured = false;
+    o->fullscreen = false;
     o->logicalWidth = o->logicalHeight = 0;
 }
 
@@ -425,7 +447,11 @@ bool Connect(Connection* c) {
 
 void ShowOnOutputs(Connection* c) {
     for (Output* o : c->outputs) {
-        if (!o->described || o->surface) continue;
+        if (o->declined && o->surface) {
+            FreePixels(o);
+            DestroySurface(o);
+        }
+        if (!o->described || o->surface || o->declined) continue;
         o->surface = wl_compositor_create_surface(c->compositor);
         o->xdgSurface = xdg_wm_base_get_xdg_surface(c->wmBase, o->surface);
         xdg_surface_add_listener(o->xdgSurface, &SURFACE_LISTENER, o);
@@ -440,7 +466,10 @@ void ShowOnOutputs(Connection* c) {
 }
 
 void HideFromOutputs(Connection* c) {
-    for (Output* o : c->outputs) DestroySurface(o);
+    for (Output* o : c->outputs) {
+        DestroySurface(o);
+        o->declined = false;
+    }
     c->ended = false;
     c->pointerSeen = false;
 }
