@@ -184,19 +184,6 @@ struct ProtocolLog {
         for (std::size_t k = lines.size() > n ? lines.size() - n : 0; k < lines.size(); ++k) text += lines[k].second + "\n";
         return text;
     }
-    std::string Matching(const std::string& texts) const {
-        std::string text;
-        for (const auto& [time, line] : lines) {
-            std::istringstream words(texts);
-            std::string word;
-            while (std::getline(words, word, '|'))
-                if (line.find(word) != std::string::npos) {
-                    text += line + "\n";
-                    break;
-                }
-        }
-        return text;
-    }
     // The sizes the compositor configured the toplevels to, "WxH" each.
     std::set<std::string> ToplevelSizes() const {
         std::set<std::string> sizes;
@@ -373,7 +360,7 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
             };
             double key = NowMs();
             ASSERT_EQ(StatusOf(folder, {"wtype", "-s", "300", "k"}), 0);
-            EXPECT_TRUE(WaitFor([&] { return gone(key); }, 10s)) << log().Matching("key(|idle()|resumed()|destroy()");
+            EXPECT_TRUE(WaitFor([&] { return gone(key); }, 10s)) << log().Tail();
             ASSERT_TRUE(WaitFor([&] { return log().SurfacesDrawn(key) >= row.fields && SwayShows(folder, true); }, 30s));
             EXPECT_GE(log().First("create_surface", key) - key, 0.9 * IDLE_MS);
             key = NowMs();
