@@ -20,7 +20,9 @@
 // Limitations:  a full-screen toplevel, not a lock surface: the compositor may
 //               let other windows over it; keyboard focus is what the
 //               compositor gives a new window. A change of outputs sets every
-//               field up again with a new scatter. No -fps overlay.
+//               field up again with a new scatter. No -fps overlay. Where full
+//               screen is not granted, surfaces given the same size are taken
+//               to share one area (cage's layout): one of them draws there.
 // Improvements: ext-session-lock (locking as a saver); fractional scale;
 //               keeping the other outputs' bodies when one comes or goes.
 // Dependencies: libwayland-client; at build time wayland-scanner and wayland-protocols.
