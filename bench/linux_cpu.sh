@@ -2,7 +2,8 @@
 # CPU and memory of the native saver beside XScreenSaver's own `attraction`,
 # both with 100 bodies and a 20 ms tick, each on its own 1024x768 Xvfb, and of
 # `pendral -wayland` on a headless sway of one 1024x768 output (where sway is
-# installed; tests/wayland/sway_session.sh). All run at the same time, so all
+# installed; tests/wayland/sway_session.sh), with beside it the idle watcher
+# `pendral -wayland -idle` while it waits. All run at the same time, so all
 # see the same load on the machine; after a warm-up each is measured over the
 # same period. The CPU counted is the program's plus its server's (the X server,
 # or the compositor) (utime + stime from /proc/PID/stat), as a share of one
@@ -84,6 +85,15 @@ if command -v sway >/dev/null && command -v wayvnc >/dev/null; then
     program[2]=$!
     pids+=("${program[2]}")
     programs+=(2)
+    # The idle watcher while it waits, on the same sway (it never shows: a day's idle
+    # time); the compositor's CPU is counted once, in the row above.
+    names[3]="pendral -idle"
+    xvfb[3]=none
+    setpriv --reuid="$SWAY_UID" --regid="$SWAY_GID" --init-groups env XDG_RUNTIME_DIR="$SWAY_DIR" \
+      WAYLAND_DISPLAY="$WAYLAND_DISPLAY" "$pendral" -wayland -idle 86400 >"$work/out.3" 2>&1 &
+    program[3]=$!
+    pids+=("${program[3]}")
+    programs+=(3)
   fi
 fi
 

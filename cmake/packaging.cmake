@@ -25,6 +25,9 @@ add_custom_target(pendral_package_files ALL DEPENDS ${PENDRAL_PACKAGE_FILES})
 install(FILES ${packaging}/pendral.6.gz DESTINATION share/man/man6)
 install(FILES ${packaging}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/linux/copyright
   ${CMAKE_SOURCE_DIR}/packaging/linux/README.Debian DESTINATION ${PENDRAL_DOC_DIR})
+# The idle watcher of Wayland desktops as a user service (`systemctl --user enable --now
+# pendral-idle`), where systemd looks for the units that packages give every user.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/pendral-idle.service DESTINATION lib/systemd/user)
 # The entry that screen-saver front ends other than XScreenSaver's read. It names the
 # saver where the package puts it; installed elsewhere, its TryExec hides it.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/pendral.desktop DESTINATION share/applications/screensavers)
@@ -39,12 +42,14 @@ inverse-square law (or push each other away), swing past each other, and are
 scattered afresh every few minutes. A heavy red body and a blue body can be
 switched on.
 
-The saver is run by XScreenSaver and set up in its settings program, or on
-Wayland desktops (pendral -wayland) by their idle daemon, such as swayidle.")
+The saver is run by XScreenSaver and set up in its settings program. On
+Wayland desktops (KDE Plasma, GNOME, sway) it watches the session's idle time
+itself: the user service pendral-idle shows it after five idle minutes.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The libraries it links decide the dependencies (dpkg-shlibdeps).
+# The libraries it links decide the dependencies (dpkg-shlibdeps): among them libsystemd0,
+# whose sd-bus asks GNOME's idle monitor.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xscreensaver)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)

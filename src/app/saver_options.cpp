@@ -23,6 +23,7 @@ constexpr Option OPTIONS[] = {
     {"attraction", Kind::Number, &SaverOptions::attraction, nullptr, -100, 100},
     {"refresh", Kind::Number, &SaverOptions::refreshMinutes, nullptr, 1, 100},
     {"delay", Kind::Number, &SaverOptions::delayMicroseconds, nullptr, 0, 100000},
+    {"idle", Kind::Number, &SaverOptions::idleSeconds, nullptr, 1, 86400},
     {"fps", Kind::On, nullptr, &SaverOptions::showFps, 0, 0},
     {"no-fps", Kind::Off, nullptr, &SaverOptions::showFps, 0, 0},
     {"red", Kind::On, nullptr, &SaverOptions::red, 0, 0},
@@ -144,6 +145,9 @@ bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options,
                 break;
         }
     }
+    // The watcher only knows a Wayland session's idle time; on X11 XScreenSaver starts the saver.
+    if (parsed.idleSeconds > 0 && parsed.target != SaverOptions::Target::Wayland)
+        return Fail(error, errorSize, "-idle watches a Wayland session: give -wayland with it", nullptr, nullptr);
     *options = parsed;
     return true;
 }
@@ -164,6 +168,8 @@ const char* SaverOptionsHelp() {
            "  -window-id ID     draw in window ID (decimal or 0x hexadecimal)\n"
            "  -wayland          full screen on every output of the Wayland compositor;\n"
            "                    any key, button, touch or pointer movement ends it\n"
+           "  -idle SECONDS     with -wayland: stay running, and show on every output each\n"
+           "                    time the session has been idle for SECONDS (1 to 86400)\n"
            "  -help, -version   print this text, or the version, and exit\n"
            "\n"
            "Every option may also be written with two dashes. With XSCREENSAVER_WINDOW set\n"

@@ -101,6 +101,8 @@ void CatchWaylandStopSignals() {
     for (int signal : {SIGTERM, SIGINT, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+bool WaylandStopRequested() { return stopRequested != 0; }
+
 bool OpenWaylandRun(WaylandRun* run, const SaverOptions& options) {
     run->delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
     if (!plat::wayland::Connect(&run->connection)) return false;

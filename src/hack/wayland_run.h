@@ -39,6 +39,9 @@ void CloseWaylandRun(WaylandRun* run);
 // SIGTERM, SIGINT and SIGHUP end the run with status 0.
 void CatchWaylandStopSignals();
 
+// Whether one of those signals came.
+bool WaylandStopRequested();
+
 // All of it, for pendral -wayland: the exit status.
 int RunOnWayland(const SaverOptions& options);
 

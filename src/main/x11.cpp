@@ -9,6 +9,7 @@
 #include <ctime>
 
 #include "app/saver_options.h"
+#include "hack/idle_watch.h"
 #include "hack/run.h"
 #include "hack/wayland_run.h"
 #include "platform/x11/surface.h"
@@ -52,7 +53,8 @@ int main(int argc, char** argv) {
     ApplySaverOptions(options);
     plat::x11::SetFileFolder(options.spritesFolder);
     SetRandomState(SeedOfItsOwn());
-    if (options.target == SaverOptions::Target::Wayland) return hack::RunOnWayland(options);
+    if (options.target == SaverOptions::Target::Wayland)
+        return options.idleSeconds > 0 ? hack::RunIdleWatcher(options) : hack::RunOnWayland(options);
 
     hack::Run run;
     const int status = hack::OpenRun(&run, options) ? hack::RunSaver(&run) : 1;

@@ -4,6 +4,8 @@
 // Linux saver's Wayland run (src/hack/wayland_run.cpp) use it.
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <vector>
 
@@ -57,6 +59,8 @@ struct Output {
     ::xdg_toplevel* toplevel = nullptr;
     bool configured = false;
     std::int32_t logicalWidth = 0, logicalHeight = 0;  // the surface's size, as configured
+    bool fullscreen = false;  // the compositor granted full screen (on the output asked for)
+    bool declined = false;    // given the same area as another surface: taken away, no field
     // Device pixels of its field; its place in the window.
     std::int32_t width = 0, height = 0;
     Rect area{};
@@ -100,6 +104,10 @@ bool Connect(Connection* c);
 // Gives every described output its full-screen surface (once).
 void ShowOnOutputs(Connection* c);
 
+// Takes every output's surface away (after CloseWindow), keeping the outputs, and
+// forgets the input that ended the showing: ShowOnOutputs shows them again.
+void HideFromOutputs(Connection* c);
+
 // True when every output with a surface has been configured (and there is one).
 bool AllConfigured(const Connection& c);
 
@@ -124,6 +132,10 @@ void PresentOutputs(Connection* c);
 // no limit) for it; a signal cuts the wait short. False once the connection is
 // gone.
 bool Dispatch(Connection* c, int timeoutMs);
+
+// The same, waking also when otherFd (-1: none) is ready for otherEvents, with
+// the signal mask waitMask (null: the thread's own) while it waits.
+bool DispatchBeside(Connection* c, int timeoutMs, int otherFd, short otherEvents, const sigset_t* waitMask);
 
 // Destroys everything and disconnects.
 void Disconnect(Connection* c);

@@ -22,7 +22,9 @@
 // Limitations:  a full-screen toplevel, not a lock surface: the compositor may
 //               let other windows over it; keyboard focus is what the
 //               compositor gives a new window. A change of outputs sets every
-//               field up again with a new scatter. No -fps overlay.
+//               field up again with a new scatter. No -fps overlay. Where full
+//               screen is not granted, surfaces given the same size are taken
+//               to share one area (cage's layout): one of them draws there.
 // Improvements: ext-session-lock (locking as a saver); fractional scale;
 //               keeping the other outputs' bodies when one comes or goes.
 // Dependencies: libwayland-client; at build time wayland-scanner and wayland-protocols.
@@ -89,15 +91,32 @@ void OnOutputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Ou
 // Listeners end with null for the events of versions later than the one bound.
 const wl_output_listener OUTPUT_LISTENER{OnOutputGeometry, OnOutputMode, OnOutputDone, OnOutputScale, nullptr, nullptr};
 
-void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array*) {
+void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array* states) {
     auto* o = static_cast<Output*>(data);
     o->logicalWidth = width;
     o->logicalHeight = height;
+    o->fullscreen = false;
+    for (std::size_t k = 0; k < states->size / sizeof(std::uint32_t); ++k)
+        o->fullscreen = o->fullscreen || static_cast<const std::uint32_t*>(states->data)[k] == XDG_TOPLEVEL_STATE_FULLSCREEN;
 }
 
 void OnToplevelClose(void*, xdg_toplevel*) { connection->ended = true; }
 
 const xdg_toplevel_listener TOPLEVEL_LISTENER{OnToplevelConfigure, OnToplevelClose, nullptr, nullptr};
+
+// A compositor that does not grant full screen on the output asked for (cage)
+// gives each surface an area of its choosing, the same one for all of them (its
+// whole layout): a surface given a size but not full screen, the same size as
+// another such surface, would draw a field that the other covers. It is taken
+// away (ShowOnOutputs) and draws none, until the surfaces are shown again.
+bool SharesArea(const Output& o) {
+    if (o.fullscreen || o.logicalWidth <= 0 || o.logicalHeight <= 0) return false;
+    for (const Output* p : connection->outputs)
+        if (p != &o && p->configured && !p->declined && !p->fullscreen && p->logicalWidth == o.logicalWidth &&
+            p->logicalHeight == o.logicalHeight)
+            return true;
+    return false;
+}
 
 void OnSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) {
     auto* o = static_cast<Output*>(data);
@@ -105,6 +124,10 @@ void OnSurfaceConfigure(void* data, xdg_surface* surface, std::uint32_t serial) 
     if (!o->configured) connection->outputsChanged = true;
     o->configured = true;
     TakeDeviceSize(o);
+    if (SharesArea(*o)) {
+        o->declined = true;
+        connection->outputsChanged = true;
+    }
 }
 
 const xdg_surface_listener SURFACE_LISTENER{OnSurfaceConfigure};
@@ -123,12 +146,24 @@ void FreePixels(Output* o) {
     o->shown = false;
 }
 
-void DestroyOutput(Output* o) {
-    FreePixels(o);
+// The output's surface gone, and with it what the compositor configured.
+void DestroySurface(Output* o) {
     if (o->frame) wl_callback_destroy(o->frame);
     if (o->toplevel) xdg_toplevel_destroy(o->toplevel);
     if (o->xdgSurface) xdg_surface_destroy(o->xdgSurface);
     if (o->surface) wl_surface_destroy(o->surface);
+    o->frame = nullptr;
+    o->toplevel = nullptr;
+    o->xdgSurface = nullptr;
+    o->surface = nullptr;
+    o->configured = false;
+    o->fullscreen = false;
+    o->logicalWidth = o->logicalHeight = 0;
+}
+
+void DestroyOutput(Output* o) {
+    FreePixels(o);
+    DestroySurface(o);
     if (o->output) wl_output_destroy(o->output);
     delete o;
 }
@@ -425,7 +460,11 @@ bool Connect(Connection* c) {
 
 void ShowOnOutputs(Connection* c) {
     for (Output* o : c->outputs) {
-        if (!o->described || o->surface) continue;
+        if (o->declined && o->surface) {
+            FreePixels(o);
+            DestroySurface(o);
+        }
+        if (!o->described || o->surface || o->declined) continue;
         o->surface = wl_compositor_create_surface(c->compositor);
         o->xdgSurface = xdg_wm_base_get_xdg_surface(c->wmBase, o->surface);
         xdg_surface_add_listener(o->xdgSurface, &SURFACE_LISTENER, o);
@@ -437,6 +476,15 @@ void ShowOnOutputs(Connection* c) {
         wl_surface_set_buffer_scale(o->surface, o->scale);
         wl_surface_commit(o->surface);
     }
+}
+
+void HideFromOutputs(Connection* c) {
+    for (Output* o : c->outputs) {
+        DestroySurface(o);
+        o->declined = false;
+    }
+    c->ended = false;
+    c->pointerSeen = false;
 }
 
 bool AllConfigured(const Connection& c) {
@@ -487,7 +535,12 @@ void PresentOutputs(Connection* c) {
     for (Output* o : c->outputs) Present(o);
 }
 
-bool Dispatch(Connection* c, int timeoutMs) {
+namespace {
+
+// Reads what the compositor sent, once `wait` has said that its descriptor may be
+// readable, and hands it to the listeners; false when the connection broke.
+template <class Wait>
+bool DispatchAfter(Connection* c, Wait wait) {
     wl_display* d = c->display;
     while (wl_display_prepare_read(d) != 0)
         if (wl_display_dispatch_pending(d) < 0) return false;
@@ -495,14 +548,28 @@ bool Dispatch(Connection* c, int timeoutMs) {
         wl_display_cancel_read(d);
         return false;
     }
-    // The wait is the X11 platform's (a test's clock may pace it); it says true
-    // also for a signal, and reading then finds nothing and does no harm.
-    if (x11::WaitForInput(wl_display_get_fd(d), timeoutMs)) {
+    if (wait(wl_display_get_fd(d))) {
         if (wl_display_read_events(d) < 0) return false;
     } else {
         wl_display_cancel_read(d);
     }
     return wl_display_dispatch_pending(d) >= 0;
+}
+
+}  // namespace
+
+bool Dispatch(Connection* c, int timeoutMs) {
+    // The wait is the X11 platform's (a test's clock may pace it); it says true
+    // also for a signal, and reading then finds nothing and does no harm.
+    return DispatchAfter(c, [timeoutMs](int fd) { return x11::WaitForInput(fd, timeoutMs); });
+}
+
+bool DispatchBeside(Connection* c, int timeoutMs, int otherFd, short otherEvents, const sigset_t* waitMask) {
+    return DispatchAfter(c, [&](int fd) {
+        pollfd p[2]{{fd, POLLIN, 0}, {otherFd, otherEvents, 0}};
+        const timespec limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
+        return ppoll(p, otherFd >= 0 ? 2 : 1, timeoutMs >= 0 ? &limit : nullptr, waitMask) > 0 && p[0].revents;
+    });
 }
 
 void Disconnect(Connection* c) {
