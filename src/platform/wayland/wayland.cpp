@@ -31,6 +31,7 @@
 #include "platform/wayland/surface.h"
 
 #include <errno.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <unistd.h>
 #include <wayland-client.h>
