@@ -31,6 +31,8 @@
 #include <thread>
 #include <vector>
 
+#include "session_process.h"
+
 namespace {
 
 using namespace std::chrono_literals;
@@ -38,10 +40,9 @@ using namespace std::chrono_literals;
 constexpr int IDLE_SECONDS = 2;
 constexpr double IDLE_MS = IDLE_SECONDS * 1000.0;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using session::Env;
+using session::Slurp;
+using session::WaitFor;
 
 std::uint64_t RealtimeUs() {
     timespec t{};
@@ -52,79 +53,24 @@ std::uint64_t RealtimeUs() {
 // Milliseconds of the real-time clock, as the protocol log's times are read.
 double NowMs() { return RealtimeUs() / 1000.0; }
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(50ms);
-    }
-    return condition();
-}
-
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 // A runtime folder of the session's user: where a compositor serves, and its HOME.
 struct Folder {
     std::string path;
     std::vector<std::string> env;  // XDG_RUNTIME_DIR, HOME, WAYLAND_DISPLAY, and the bus once known
 };
 
-// A program run as the session's user in its own process group (a compositor's
-// dbus-run-session and bus go with it), its standard output and error kept.
-class Process {
+// A program run as the session's user in the folder's environment and `env`.
+class Process : public session::Process {
 public:
-    Process(const Folder& folder, const std::vector<std::string>& command, const std::vector<std::string>& env = {}) {
-        out_ = folder.path + "/out-" + std::to_string(counter_++);
-        std::vector<std::string> words{"setpriv", "--reuid=" + Env("SWAY_UID"), "--regid=" + Env("SWAY_GID"),
-                                       "--init-groups", "env", "-i", "PATH=" + Env("PATH")};
-        words.insert(words.end(), folder.env.begin(), folder.env.end());
-        words.insert(words.end(), env.begin(), env.end());
-        words.insert(words.end(), command.begin(), command.end());
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, (out_ + ".out").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawn_file_actions_addopen(&actions, 2, (out_ + ".err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        posix_spawnattr_t attributes;
-        posix_spawnattr_init(&attributes);
-        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
-        if (posix_spawnp(&pid_, "setpriv", &actions, &attributes, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawnattr_destroy(&attributes);
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Process() {
-        if (pid_ > 0 && status_ == -1) {
-            kill(-pid_, SIGTERM);
-            if (Exit(5s) == -1) kill(-pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    pid_t Pid() const { return pid_; }
-    // The exit status once it ended within `limit`; -1 while it runs, -2 for a death by signal.
-    int Exit(std::chrono::milliseconds limit) {
-        WaitFor(
-            [&] {
-                int raw = 0;
-                if (status_ != -1 || waitpid(pid_, &raw, WNOHANG) != pid_) return status_ != -1;
-                status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -2;
-                return true;
-            },
-            limit);
-        return status_;
-    }
-    std::string Out() const { return Slurp(out_ + ".out"); }
-    std::string Err() const { return Slurp(out_ + ".err"); }
+    Process(const Folder& folder, const std::vector<std::string>& command, const std::vector<std::string>& env = {})
+        : session::Process(Joined(folder.env, env), command, folder.path + "/out-" + std::to_string(counter_++)) {}
 
 private:
+    static std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<std::string>& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    }
     static inline int counter_ = 0;
-    std::string out_;
-    pid_t pid_ = -1;
-    int status_ = -1;
 };
 
 int StatusOf(const Folder& folder, const std::vector<std::string>& command) { return Process(folder, command).Exit(20s); }

@@ -37,15 +37,14 @@
 #include "hack/wayland_run.h"
 #include "../x11/driven_clock.h"
 #include "sim/random.h"
+#include "session_process.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-std::string Env(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "";
-}
+using session::Env;
+using session::WaitFor;
 
 // The saver as the session's user runs it: the copy that the test's command puts in the
 // session's folder (PENDRAL_SAVER), since the build folder may be in a home folder that
@@ -57,71 +56,16 @@ const char* SaverPath() {
 #undef PENDRAL_BINARY
 #define PENDRAL_BINARY SaverPath()
 
-bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        if (condition()) return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return condition();
-}
-
-// The words that run a program as the session's user, in its session.
-std::vector<std::string> AsUser(const std::vector<std::string>& command, const std::string& display) {
-    std::vector<std::string> words{"setpriv", "--reuid=" + Env("SWAY_UID"), "--regid=" + Env("SWAY_GID"),
-                                   "--init-groups", "env", "-i", "PATH=" + Env("PATH"),
-                                   "XDG_RUNTIME_DIR=" + Env("SWAY_DIR"), "WAYLAND_DISPLAY=" + display,
-                                   "SWAYSOCK=" + Env("SWAYSOCK")};
-    words.insert(words.end(), command.begin(), command.end());
-    return words;
-}
-
-// A program as the session's user, its standard error kept.
-class Process {
+// A program as the session's user, in its session.
+class Process : public session::Process {
 public:
-    explicit Process(const std::vector<std::string>& command, const std::string& display = Env("WAYLAND_DISPLAY")) {
-        errPath_ = Env("SWAY_DIR") + "-" + std::to_string(counter_++) + ".err";
-        std::vector<std::string> words = AsUser(command, display);
-        std::vector<char*> argv;
-        for (auto& w : words) argv.push_back(w.data());
-        argv.push_back(nullptr);
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (posix_spawnp(&pid_, "setpriv", &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-    }
-    ~Process() {
-        if (pid_ > 0 && status_ == -1) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        std::remove(errPath_.c_str());
-    }
-    pid_t Pid() const { return pid_; }
-    // The exit status once it ended within `limit`; -1 while it runs, -2 for a death by signal.
-    int Exit(std::chrono::milliseconds limit) {
-        WaitFor(
-            [&] {
-                int raw = 0;
-                if (status_ != -1 || waitpid(pid_, &raw, WNOHANG) != pid_) return status_ != -1;
-                status_ = WIFEXITED(raw) ? WEXITSTATUS(raw) : -2;
-                return true;
-            },
-            limit);
-        return status_;
-    }
-    std::string Err() const {
-        std::ifstream in(errPath_);
-        return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    }
+    explicit Process(const std::vector<std::string>& command, const std::string& display = Env("WAYLAND_DISPLAY"))
+        : session::Process({"XDG_RUNTIME_DIR=" + Env("SWAY_DIR"), "WAYLAND_DISPLAY=" + display,
+                            "SWAYSOCK=" + Env("SWAYSOCK")},
+                           command, Env("SWAY_DIR") + "-" + std::to_string(counter_++)) {}
 
 private:
     static inline int counter_ = 0;
-    std::string errPath_;
-    pid_t pid_ = -1;
-    int status_ = -1;
 };
 
 int AsUserStatus(const std::vector<std::string>& command, const std::string& display = Env("WAYLAND_DISPLAY")) {
@@ -234,7 +178,9 @@ TEST_F(OnSway, BothOutputsShowAFieldAndAKeyThePointerASignalOrTheCompositorsEndE
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         std::optional<OwnSway> own;
-        if (row.ownSway) ASSERT_TRUE(own.emplace().Start()) << own->sway.Err();
+        if (row.ownSway) {
+            ASSERT_TRUE(own.emplace().Start()) << own->sway.Err();
+        }
         const std::string display = own ? own->display : Env("WAYLAND_DISPLAY");
         Process saver({PENDRAL_BINARY, "-wayland"}, display);
         Shot before, after;
