@@ -54,7 +54,9 @@ protected:
         // After a change the saver places its window again, later on a busy machine.
         RECT placed;
         EXPECT_TRUE(WaitFor([&] { return GetWindowRect(window, &placed) && EqualRect(&placed, &all); }, WINDOW_WAIT_MS))
-            << "the window does not cover the virtual screen";
+            << "the window is at " << placed.left << "," << placed.top << " to " << placed.right << ","
+            << placed.bottom << ", the virtual screen " << all.left << "," << all.top << " to " << all.right << ","
+            << all.bottom;
         const std::vector<RECT> monitors = Monitors();
         // The pixels of the virtual screen that some monitor shows, marked once for every frame.
         const int width = all.right - all.left;
