@@ -7,15 +7,38 @@ namespace e2e {
     if (!saver.Start(CommandFor(tail), currentDir)) {
         return ::testing::AssertionFailure() << "could not start " << CommandFor(tail);
     }
+    ::testing::AssertionResult shown = ShownFullScreen(saver, window);
+    if (!shown) shown << " for tail \"" << tail << "\"";
+    return shown;
+}
+
+::testing::AssertionResult ShownFullScreen(Saver& saver, HWND* window) {
     HWND found = saver.WaitWindow(SAVER_CLASS, "Screen Saver");
     if (found == nullptr) {
-        return ::testing::AssertionFailure() << "no full-screen window for tail \"" << tail << "\""
+        return ::testing::AssertionFailure() << "no full-screen window"
                                              << (saver.Running() ? "" : " (the process ended)");
     }
-    // The first frames come with the first timer ticks.
-    Pump(300);
+    if (!WaitFor([&] { return IsWindowVisible(found) && GetForegroundWindow() == found; }, WINDOW_WAIT_MS)) {
+        return ::testing::AssertionFailure() << "the full-screen window is "
+                                             << (IsWindowVisible(found) ? "not active" : "not shown");
+    }
+    if (!Answers(found)) return ::testing::AssertionFailure() << "the full-screen window does not answer";
     if (window != nullptr) *window = found;
     return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult Activate(HWND window) {
+    if (!WaitFor([&] { return IsWindowVisible(window) != FALSE; }, WINDOW_WAIT_MS))
+        return ::testing::AssertionFailure() << "not shown";
+    SetForegroundWindow(window);
+    if (!WaitFor([&] { return GetForegroundWindow() == window; }, WINDOW_WAIT_MS))
+        return ::testing::AssertionFailure() << "not active";
+    return ::testing::AssertionSuccess();
+}
+
+bool Answers(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, WINDOW_WAIT_MS, &result) != 0;
 }
 
 ::testing::AssertionResult ExitsWith(Saver& saver, DWORD status, DWORD ms) {
@@ -47,6 +70,19 @@ bool SomeFrame(const std::function<bool(const Shot&)>& accept, DWORD ms, DWORD s
         if (accept(Capture())) return true;
         if (GetTickCount() - start >= ms) return false;
         Pump(stepMs);
+    }
+}
+
+bool MovesFrom(const Shot& before) {
+    return MovesFrom(before, RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)});
+}
+
+bool MovesFrom(const Shot& before, const RECT& area) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (CountDifferent(before, Capture(area)) > 100) return true;
+        if (GetTickCount() - start >= WINDOW_WAIT_MS) return false;
+        Pump(100);
     }
 }
 

@@ -29,9 +29,21 @@ protected:
     static constexpr int CURSOR_Y = 500;
 };
 
-// Starts the full-screen saver with this tail and waits for its window.
+// Starts the full-screen saver with this tail and waits for its window (see ShownFullScreen).
 ::testing::AssertionResult StartFullScreen(Saver& saver, const std::string& tail = "/s",
                                            const std::string& currentDir = "", HWND* window = nullptr);
+// Waits until the started saver's full-screen window is shown, active and back in
+// its message loop: set up, and the one that input goes to. Its first frames come
+// later, with its timer: a case that looks at them waits for them.
+::testing::AssertionResult ShownFullScreen(Saver& saver, HWND* window = nullptr);
+
+// A window of the saver is found as soon as it is made: it is set up once shown.
+// Then it is made the one that input goes to.
+::testing::AssertionResult Activate(HWND window);
+
+// Whether the window's thread answered a message sent now within the bound: it
+// has done with whatever it was handling and is back in its message loop.
+bool Answers(HWND window);
 
 // The process ends within the bound with this status.
 ::testing::AssertionResult ExitsWith(Saver& saver, DWORD status, DWORD ms = EXIT_WAIT_MS);
@@ -40,6 +52,11 @@ protected:
 ::testing::AssertionResult RefusesQuietly(const std::string& commandLine, HWND watchedParent = nullptr);
 
 // Frames of the screen taken every stepMs until the check accepts one or ms pass.
-bool SomeFrame(const std::function<bool(const Shot&)>& accept, DWORD ms, DWORD stepMs = 100);
+bool SomeFrame(const std::function<bool(const Shot&)>& accept, DWORD ms = WINDOW_WAIT_MS, DWORD stepMs = 100);
+
+// Whether the screen (or the area of it that `before` shows) shows a frame that
+// differs from `before` in more than 100 pixels within the bound.
+bool MovesFrom(const Shot& before);
+bool MovesFrom(const Shot& before, const RECT& area);
 
 }  // namespace e2e

@@ -23,9 +23,10 @@ export WINEPREFIX="$root/desks"
 [ -f "$WINEPREFIX/system.reg" ] || { echo "no prefix $WINEPREFIX"; exit 1; }
 
 # A case asks for a change of the monitors by writing xrandr's arguments, one
-# command a line, to this file; it is removed once they have run.
+# command a line, to this file; it is removed once they have run. The helper
+# serves as long as this script runs, however long a busy machine makes that.
 request="$WINEPREFIX/drive_c/pendral-e2e/xrandr"
-(for _ in $(seq 1 3000); do
+(while kill -0 $$ 2>/dev/null; do
    if [ -e "$request" ]; then
      while read -r args; do
        [ -n "$args" ] && xrandr $args

@@ -23,13 +23,15 @@ TEST_F(FullScreen, CoversTheScreenWithMovingDiscsInThePicturesColours) {
     EXPECT_EQ(GetForegroundWindow(), window);
     CURSORINFO cursor{};
     cursor.cbSize = sizeof cursor;
-    ASSERT_TRUE(GetCursorInfo(&cursor));
-    EXPECT_EQ(cursor.hCursor, nullptr) << "the cursor is not hidden";
+    EXPECT_TRUE(WaitFor([&] { return GetCursorInfo(&cursor) && cursor.hCursor == nullptr; }, WINDOW_WAIT_MS))
+        << "the cursor is not hidden";
 
-    Shot first = Capture();
-    Pump(1000);
-    Shot second = Capture();
-    EXPECT_GT(CountDifferent(first, second), 100u) << "the picture does not move";
+    // The first frame with discs, then one where they moved.
+    Shot first, second;
+    ASSERT_TRUE(SomeFrame([&](const Shot& shot) { return CountColours(first = shot).disc[2] > 2000u; }))
+        << "no green discs";
+    EXPECT_TRUE(SomeFrame([&](const Shot& shot) { return CountDifferent(first, second = shot) > 100u; }))
+        << "the picture does not move";
 
     for (const Shot* shot : {&first, &second}) {
         ColourCount count = CountColours(*shot);
@@ -80,10 +82,11 @@ TEST_F(FullScreen, SmallMouseMovementsAddUpUntilTheyPassFourPixels) {
     Saver saver;
     ASSERT_TRUE(StartFullScreen(saver));
     MoveCursorTo(CURSOR_X + 3, CURSOR_Y + 1);
+    POINT p{};
+    ASSERT_TRUE(WaitFor([&] { return p = CursorPos(), p.x == CURSOR_X + 3 && p.y == CURSOR_Y + 1; }, WINDOW_WAIT_MS))
+        << "the cursor is at " << p.x << "," << p.y;
+    // Time for the saver to take the movement in: it must not close.
     Pump(500);
-    POINT p = CursorPos();
-    ASSERT_EQ(p.x, CURSOR_X + 3);
-    ASSERT_EQ(p.y, CURSOR_Y + 1);
     EXPECT_TRUE(saver.Running()) << "closed on a movement of 4 pixels";
     MoveCursorTo(CURSOR_X + 4, CURSOR_Y + 1);
     EXPECT_TRUE(ExitsWith(saver, 0)) << "a movement of 5 pixels in all did not close it";
@@ -110,8 +113,7 @@ TEST_F(FullScreen, ASecondStartEndsAtOnceWithoutASecondWindow) {
     EXPECT_FALSE(second.SawWindow());
     EXPECT_EQ(FindWindowA(SAVER_CLASS, "Screen Saver"), window);
     EXPECT_TRUE(first.Running());
-    SetForegroundWindow(window);
-    Pump(200);
+    ASSERT_TRUE(Activate(window));
     KeyPress(VK_SPACE);
     EXPECT_TRUE(ExitsWith(first, 0));
 }

@@ -16,7 +16,10 @@ constexpr int HEIGHT = 240;
     if (!saver.Start(CommandFor(tail))) return ::testing::AssertionFailure() << "could not start";
     *child = saver.WaitWindow(SAVER_CLASS, "Preview", host.Handle());
     if (*child == nullptr) return ::testing::AssertionFailure() << "no preview child for \"" << tail << "\"";
-    Pump(300);
+    // Found as soon as it is made: set up once shown and back in its message loop.
+    if (!WaitFor([&] { return IsWindowVisible(*child) != FALSE; }, WINDOW_WAIT_MS))
+        return ::testing::AssertionFailure() << "the preview child is not shown";
+    if (!Answers(*child)) return ::testing::AssertionFailure() << "the preview child does not answer";
     return ::testing::AssertionSuccess();
 }
 
@@ -73,7 +76,7 @@ TEST_F(Preview, EndsWhenItsParentsProcessEndsWithoutDestroyingIt) {
     ASSERT_TRUE(saver.Start(CommandFor("/p " + *number)));
     ASSERT_NE(saver.WaitWindow(SAVER_CLASS, "Preview", parent), nullptr);
     host.Kill();
-    EXPECT_TRUE(ExitsWith(saver, 0, 3000));
+    EXPECT_TRUE(ExitsWith(saver, 0));
 }
 
 TEST_F(Preview, InputNeverClosesIt) {
@@ -85,9 +88,13 @@ TEST_F(Preview, InputNeverClosesIt) {
     ClickAt((r.left + r.right) / 2, (r.top + r.bottom) / 2);
     ClickHere(Button::right);
     ClickHere(Button::middle);
-    MoveCursorTo((r.left + r.right) / 2 + 40, (r.top + r.bottom) / 2 + 30);
+    const POINT to{(r.left + r.right) / 2 + 40, (r.top + r.bottom) / 2 + 30};
+    MoveCursorTo(to.x, to.y);
     KeyPress(VK_SPACE);
     PostMessageA(child, WM_KEYDOWN, VK_SPACE, 0);
+    ASSERT_TRUE(WaitFor([&] { const POINT p = CursorPos(); return p.x == to.x && p.y == to.y; }, WINDOW_WAIT_MS));
+    Answers(child);
+    // Time for the preview to take the input in: it must not close.
     Pump(600);
     EXPECT_TRUE(saver.Running());
     EXPECT_TRUE(IsWindow(child));
@@ -104,9 +111,9 @@ TEST_F(Preview, HelpAndContextMenuRequestsGoToTheParent) {
     const LPARAM where = MAKELPARAM(15, 25);
     DWORD_PTR result = 0;
     ASSERT_TRUE(SendMessageTimeoutA(child, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(child), where,
-                                    SMTO_ABORTIFHUNG, 3000, &result));
+                                    SMTO_ABORTIFHUNG, WINDOW_WAIT_MS, &result));
     EXPECT_EQ(result, 1u);
-    ASSERT_TRUE(WaitFor([&] { return !host.ReceivedOf(WM_CONTEXTMENU).empty(); }, 3000))
+    ASSERT_TRUE(WaitFor([&] { return !host.ReceivedOf(WM_CONTEXTMENU).empty(); }, WINDOW_WAIT_MS))
         << "the parent got no WM_CONTEXTMENU";
     HostWindow::Received got = host.ReceivedOf(WM_CONTEXTMENU).front();
     EXPECT_EQ(got.wParam, reinterpret_cast<WPARAM>(host.Handle()));
@@ -118,7 +125,7 @@ TEST_F(Preview, HelpAndContextMenuRequestsGoToTheParent) {
     help.hItemHandle = child;
     result = 0;
     ASSERT_TRUE(SendMessageTimeoutA(child, WM_HELP, 0, reinterpret_cast<LPARAM>(&help), SMTO_ABORTIFHUNG,
-                                    3000, &result));
+                                    WINDOW_WAIT_MS, &result));
     // Handled (1). The system refuses to post WM_HELP at all, since its lParam
     // points into the sender's memory (ERROR_MESSAGE_SYNC_ONLY), so unlike the
     // context menu request this one cannot reach the parent by a post.

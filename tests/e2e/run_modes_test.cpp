@@ -22,8 +22,7 @@ void ExpectFullScreen(const std::string& commandLine) {
     SCOPED_TRACE(commandLine);
     Saver saver;
     ASSERT_TRUE(saver.Start(commandLine));
-    ASSERT_NE(saver.WaitWindow(SAVER_CLASS, "Screen Saver"), nullptr);
-    Pump(300);
+    ASSERT_TRUE(ShownFullScreen(saver));
     KeyPress(VK_SPACE);
     EXPECT_TRUE(ExitsWith(saver, 0));
 }

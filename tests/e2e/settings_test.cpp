@@ -28,16 +28,6 @@ protected:
         ASSERT_NE(dialog_, nullptr);
         ASSERT_TRUE(Activate(dialog_));
     }
-    // A window of the saver is found as soon as it is made: it is set up once
-    // shown. Then it is made the one that keys go to.
-    static ::testing::AssertionResult Activate(HWND window) {
-        if (!WaitFor([&] { return IsWindowVisible(window) != FALSE; }, WINDOW_WAIT_MS))
-            return ::testing::AssertionFailure() << "not shown";
-        SetForegroundWindow(window);
-        if (!WaitFor([&] { return GetForegroundWindow() == window; }, WINDOW_WAIT_MS))
-            return ::testing::AssertionFailure() << "not active";
-        return ::testing::AssertionSuccess();
-    }
     HWND Item(int id) const { return GetDlgItem(dialog_, id); }
     std::string Label(int id) const { return WindowText(Item(id)); }
     LRESULT Checked(int id) const { return SendMessageA(Item(id), BM_GETCHECK, 0, 0); }

@@ -79,6 +79,9 @@ TEST_F(Sprites, APictureFileInTheCurrentDirectoryReplacesTheGreenDiscs) {
     std::string folder = FolderWith("custom", "SPPAT_R2", DiscPicture(pics.mainIndex[0], 14));
     Saver saver;
     ASSERT_TRUE(StartFullScreen(saver, "/s", folder));
+    // Once the first frame shows the file's picture, every frame must.
+    ASSERT_TRUE(SomeFrame([](const Shot& shot) { return CountColours(shot).disc[0] > 2000u; }))
+        << "the file's picture is not drawn";
     for (int i = 0; i < 3; ++i) {
         Shot shot = Capture();
         ColourCount count = CountColours(shot);
@@ -141,6 +144,7 @@ TEST_F(Sprites, BadPictureFilesNeverBringTheSaverDown) {
         Saver saver;
         HWND window = nullptr;
         ASSERT_TRUE(StartFullScreen(saver, "/s", folder, &window));
+        // It has read the pictures as it set up; time for frames that draw them.
         Pump(500);
         EXPECT_TRUE(saver.Running());
         EXPECT_TRUE(IsWindow(window));

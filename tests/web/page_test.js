@@ -85,22 +85,24 @@ async function waitFor(tab, fn, arg = null, timeout = BOUND_MS) {
   }
 }
 
-// Green discs on black: most of the field black, some green, and it moves.
+// Green discs on black: most of the field black, some green, and it moves: the
+// first look with discs, then one where they moved.
 async function expectAnimating(tab, what) {
-  const first = await look(tab);
-  await pause(600);
-  const second = await look(tab, first);
+  const first = await lookFor(tab, (s) => s.green > 200);
+  expect(first.green > 200, `${what}: no green discs (${first.green} green pixels)`);
+  const second = await lookFor(tab, (s) => s.green > 200 && s.differ > 50, first);
   expect(second.black > 0.6 * second.total, `${what}: the field is not black (${second.black} of ${second.total})`);
   expect(second.green > 200, `${what}: no green discs (${second.green} green pixels)`);
-  expect(second.differ > 50, `${what}: nothing moved in 600 ms (${second.differ} pixels changed)`);
+  expect(second.differ > 50, `${what}: nothing moved (${second.differ} pixels changed)`);
   return second;
 }
 
 // A look that shows what `wanted` asks for, or the last look within the bound:
-// a body may be partly off the field at one moment.
-async function lookFor(tab, wanted) {
+// a body may be partly off the field at one moment. Pixels that differ are
+// counted against `earlier` when given.
+async function lookFor(tab, wanted, earlier) {
   for (const end = Date.now() + BOUND_MS; ;) {
-    const seen = await look(tab);
+    const seen = await look(tab, earlier);
     if (wanted(seen) || Date.now() > end) return seen;
     await pause(400);
   }
@@ -264,7 +266,8 @@ const CHECKS = {
   'own-scatter': { engines: CHROMIUM, async run(tab, { url }) {
     const scatter = async (visit) => {
       await open(tab, visit);
-      await pause(300);
+      const seen = await lookFor(tab, (s) => s.green > 200);
+      expect(seen.green > 200, `${visit || "the reload"}: no green discs (${seen.green} green pixels)`);
       return tab.evaluate(() => document.getElementById('screen').toDataURL());
     };
     expect(await scatter(url + '?attraction=0') !== await scatter(), 'two visits show the same scatter');

@@ -10,8 +10,7 @@ extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND window) {
     std::snprintf(line, sizeof line, "VerifyScreenSavePwd(%lu)",
                   static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(window)));
     stand_in::AppendLine(line);
-    stand_in::Answer answer = stand_in::ReadAnswer();
-    stand_in::PumpMessages(answer.pumpMs);
+    const stand_in::Answer answer = stand_in::AnswerAfterPumping();
     std::snprintf(line, sizeof line, "VerifyScreenSavePwd -> %ld", answer.value);
     stand_in::AppendLine(line);
     return answer.value != 0 ? TRUE : FALSE;

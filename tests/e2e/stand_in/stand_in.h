@@ -7,6 +7,8 @@
 //   PENDRAL_E2E_ANSWER  "<answer> <milliseconds>": the value to return, and how
 //                       long to keep the caller's messages flowing first, as a
 //                       real password dialog would. Read afresh at every call.
+//                       A time below zero keeps them flowing until the file
+//                       names another time; the answer is the one named then.
 #pragma once
 
 #include <windows.h>
@@ -32,6 +34,7 @@ inline void AppendLine(const char* line) {
 struct Answer {
     long value = 0;
     long pumpMs = 0;
+    bool whole = true;  // false: a file caught half written
 };
 
 inline Answer ReadAnswer() {
@@ -47,21 +50,41 @@ inline Answer ReadAnswer() {
     std::fclose(file);
     if (got >= 1) answer.value = value;
     if (got >= 2) answer.pumpMs = pumpMs;
+    answer.whole = got >= 2;  // the driver writes both
     return answer;
 }
 
 // Dispatches the calling thread's messages for the given time, as the modal
 // loop of a dialog owned by the caller's window would.
+inline void DispatchQueued() {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&m);
+        DispatchMessageA(&m);
+    }
+}
+
 inline void PumpMessages(long ms) {
     DWORD start = GetTickCount();
     while (static_cast<long>(GetTickCount() - start) < ms) {
-        MSG m;
-        while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&m);
-            DispatchMessageA(&m);
-        }
+        DispatchQueued();
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
+}
+
+// The answer, once the caller's messages flowed as long as it asks. A held
+// answer (a time below zero, or a file caught half written) is read again until
+// released; the messages are dispatched after each reading, so that whatever
+// reached the caller before the release is handled within the call.
+inline Answer AnswerAfterPumping() {
+    Answer answer = ReadAnswer();
+    while (!answer.whole || answer.pumpMs < 0) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+        answer = ReadAnswer();
+        DispatchQueued();
+    }
+    PumpMessages(answer.pumpMs);
+    return answer;
 }
 
 // "load <library> by <program file name> from <folder of this library>".
