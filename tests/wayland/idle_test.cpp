@@ -322,20 +322,17 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
         sizes.erase("0x0");  // the size left to the toplevel, before the full-screen one
         EXPECT_EQ(sizes, row.sizes);
         if (row.command.empty()) {
-            // -watch: the idle time of the settings file, and a new one asked for at
-            // once when the file is replaced, the saver then showing after it.
+            // -watch: 240 s with no settings file, nor its folder; once the folder and
+            // the file come (a rename, as an editor or the settings window writes
+            // it), the file's idle time is asked for at once, the saver then showing after it.
             const std::string config = folder.path + "/xdg-config", file = config + "/pendral/pendral.conf";
-            std::filesystem::create_directories(config + "/pendral");
-            const auto put = [&](const std::string& text) {
-                std::ofstream(file + ".new") << text;
-                std::filesystem::rename(file + ".new", file);
-            };
-            put("idle = 600\n");
             Process watching(folder, {saver, "-wayland", "-watch"}, {"WAYLAND_DEBUG=1", "XDG_CONFIG_HOME=" + config});
             const auto watchLog = [&] { return ProtocolLog(watching.Err()); };
-            ASSERT_TRUE(WaitFor([&] { return watchLog().First(", 600000)") > 0; }, 20s)) << watchLog().Tail();
+            ASSERT_TRUE(WaitFor([&] { return watchLog().First(", 240000)") > 0; }, 20s)) << watchLog().Tail();
             const double rewritten = NowMs();
-            put("# shorter\nidle = " + std::to_string(IDLE_SECONDS) + "\n");
+            std::filesystem::create_directories(config + "/pendral");
+            std::ofstream(file + ".new") << "# shorter\nidle = " << IDLE_SECONDS << "\n";
+            std::filesystem::rename(file + ".new", file);
             ASSERT_TRUE(WaitFor([&] { return watchLog().SurfacesDrawn(rewritten) >= row.fields; }, 30s)) << watchLog().Tail();
             EXPECT_GT(watchLog().First(", " + std::to_string(IDLE_SECONDS * 1000) + ")", rewritten), 0);
             EXPECT_GE(watchLog().First("create_surface", rewritten) - rewritten, 0.9 * IDLE_MS);
