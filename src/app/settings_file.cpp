@@ -228,6 +228,7 @@ bool WriteAll(int fd, const std::string& text) {
     for (std::size_t done = 0; done < text.size();) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = EIO;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
@@ -248,10 +249,10 @@ bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode, 
         *error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    const int failure = errno;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0) {
+    int failure = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0 ? 0 : errno;
+    if (close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0 && rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure == 0) {
         // The rename itself reaches the disk with the folder.
         const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folderFd >= 0) {
@@ -260,7 +261,7 @@ bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode, 
         }
         return true;
     }
-    *error = "cannot write " + path + ": " + std::strerror(ok ? errno : failure);
+    *error = "cannot write " + path + ": " + std::strerror(failure);
     unlink(temporary.c_str());
     return false;
 }
@@ -327,6 +328,10 @@ bool LoadSettingsFile(const std::string& path, SettingsFile* file, std::FILE* wa
 bool SaveSettingsFile(const std::string& path, const SettingsFile& file, std::string* error) {
     // A file that is a link to one elsewhere (a folder of one's settings kept
     // together) is written where it lies, the link kept.
+    if (path.empty()) {
+        *error = "there is no place for the settings file: neither XDG_CONFIG_HOME nor HOME is set";
+        return false;
+    }
     std::string target = path;
     struct stat st {};
     char resolved[PATH_MAX];
