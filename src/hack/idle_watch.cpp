@@ -1,9 +1,12 @@
 // The idle watcher: connected to the compositor with no surface, it blocks in
-// ppoll (no timer) on the compositor's connection and, on GNOME, the session bus,
-// until the idle source tells something; the rules of app/idle_rule.h decide
-// when the saver's surfaces come (the Wayland run of wayland_run.cpp, as
-// pendral -wayland shows them) and when they go. The stop signals are blocked
-// but while it waits, so that one arriving just before the wait still cuts it short.
+// ppoll on the compositor's connection and, on GNOME, the session bus (with no
+// timer but while a question to the bus waits for its answer), until the idle
+// source tells something; the rules of app/idle_rule.h decide when the saver's
+// surfaces come (the Wayland run of wayland_run.cpp, as pendral -wayland shows
+// them) and when they go. On GNOME the bus is listened to while the saver shows
+// too, for inhibitors. The stop signals are blocked but while it waits (and
+// while the saver shows), so that one arriving just before the wait still cuts
+// it short; nothing else waits with them blocked.
 #include "hack/idle_watch.h"
 
 #include <errno.h>
