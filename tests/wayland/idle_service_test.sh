@@ -66,6 +66,7 @@ wait_for 30 '[ "$(logged 1 create_surface)" -gt 0 ]' || fail "the watcher did no
 from=$(($(log_lines) + 1))
 kill "$PENDRAL_SWAY_PID" "$PENDRAL_WAYVNC_PID"
 wait "$PENDRAL_SWAY_PID" "$PENDRAL_WAYVNC_PID" 2>/dev/null
+rm -f "$SWAY_DIR"/sway-ipc.*.sock
 display=$WAYLAND_DISPLAY
 unset WAYLAND_DISPLAY SWAYSOCK
 wait_for 30 'grep -q "the Wayland compositor went away" "$SWAY_DIR/watcher.log"' || fail "the watcher did not say the compositor went away"
@@ -73,18 +74,20 @@ wait_for 30 'grep -q "the Wayland compositor went away" "$SWAY_DIR/watcher.log"'
 pendral_exec_as_sway_user env WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
   sway -c "$SWAY_DIR/config" >"$SWAY_DIR/sway2.log" 2>&1 &
 PENDRAL_SWAY_PID=$!
-wait_for 30 '[ -S "$SWAY_DIR/$display" ]' || fail "the new sway serves no $display"
+wait_for 30 '[ -S "$SWAY_DIR/$display" ] && ls "$SWAY_DIR"/sway-ipc.*.sock >/dev/null' || fail "the new sway serves no $display"
 export WAYLAND_DISPLAY=$display SWAYSOCK=$(ls "$SWAY_DIR"/sway-ipc.*.sock | head -n 1)
+# The second line of sway's config, here for the new sway only: the first one's
+# end would have stopped the session, as a sway that ends does.
+pendral_as_sway_user sh -c "swaymsg -t subscribe '[\"shutdown\"]' >/dev/null 2>&1; systemctl --user stop pendral-sway-session.target" &
+stopper=$!
 wait_for 60 '[ "$(logged "$from" get_idle_timeout)" -gt 0 ]' || fail "no restarted watcher asked the new sway for the idle time"
 wait_for 30 '[ "$(logged "$from" create_surface)" -gt 0 ]' || fail "the restarted watcher did not show once idle"
 [ "$(user_systemctl show -p NRestarts --value pendral-idle.service)" -ge 1 ] || fail "systemd did not restart pendral-idle"
 [ "$(watcher_pid)" != "$first" ] && [ "$(watcher_pid)" -gt 0 ] || fail "pendral-idle runs no new watcher"
 
-# sway's end stops the session target, and the watcher with it (the second line of
-# sway's config, here for the new sway).
-pendral_as_sway_user sh -c "swaymsg -t subscribe '[\"shutdown\"]' >/dev/null; systemctl --user stop pendral-sway-session.target" &
-stopper=$!
-wait_for 30 'pgrep -u "$SWAY_UID" -x swaymsg >/dev/null'
+# sway's end stops the session target, and the watcher with it.
+kill -0 "$stopper" && [ "$(user_systemctl is-active pendral-idle.service)" = active ] ||
+  fail "sway's shutdown line ended before sway did"
 pendral_as_sway_user swaymsg exit >/dev/null 2>&1
 wait_for 30 '[ "$(user_systemctl is-active pendral-idle.service)" != active ]' || fail "pendral-idle still runs after sway's end"
 wait_for 30 '[ "$(user_systemctl is-active graphical-session.target)" = inactive ]' || fail "graphical-session.target still active after sway's end"
