@@ -131,8 +131,8 @@ int Show(Watcher* w) {
     sigprocmask(SIG_SETMASK, &w->blockedMask, nullptr);
     w->run.beside = {};
     if (hack::WaylandStopRequested()) return hack::IDLE_STOPPED;
-    if (wl_display_get_error(c.display) != 0) return Gone(c);
     if (status != 0) return hack::IDLE_FAILED;  // the run said why
+    if (wl_display_get_error(c.display) != 0) return Gone(c);
     if (w->busLost) return BusGone();
     HideFromOutputs(&c);
     if (w->state.showing) NextIdleStep(&w->state, IdleEvent::Active, false);  // input ended it

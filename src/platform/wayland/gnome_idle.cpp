@@ -78,13 +78,13 @@ GnomeOpen OpenGnomeIdle(GnomeIdle* g, std::uint32_t timeoutMs) {
     }
     sd_bus_set_method_call_timeout(g->bus, OPEN_TIMEOUT_US);
     // The signals are matched before the watch exists, so that none is missed.
-    if (sd_bus_match_signal(g->bus, &g->watchFired, MONITOR, MONITOR_PATH, MONITOR, "WatchFired", OnWatchFired, g) < 0 ||
-        sd_bus_match_signal(g->bus, &g->sessionSignals, SESSION, SESSION_PATH, SESSION, nullptr, OnSessionSignal, g) < 0)
-        return GnomeOpen::Unanswered;
+    int r = sd_bus_match_signal(g->bus, &g->watchFired, MONITOR, MONITOR_PATH, MONITOR, "WatchFired", OnWatchFired, g);
+    if (r >= 0) r = sd_bus_match_signal(g->bus, &g->sessionSignals, SESSION, SESSION_PATH, SESSION, nullptr, OnSessionSignal, g);
+    if (r < 0) return r == -ETIMEDOUT || r == -EINTR ? GnomeOpen::Unanswered : GnomeOpen::Absent;
     sd_bus_error error = SD_BUS_ERROR_NULL;
     sd_bus_message* reply = nullptr;
-    const int r = sd_bus_call_method(g->bus, MONITOR, MONITOR_PATH, MONITOR, "AddIdleWatch", &error, &reply, "t",
-                                     static_cast<std::uint64_t>(timeoutMs));
+    r = sd_bus_call_method(g->bus, MONITOR, MONITOR_PATH, MONITOR, "AddIdleWatch", &error, &reply, "t",
+                           static_cast<std::uint64_t>(timeoutMs));
     if (r < 0 || sd_bus_message_read(reply, "u", &g->idleWatch) < 0) g->idleWatch = 0;
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
