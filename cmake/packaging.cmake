@@ -46,7 +46,7 @@ switched on.
 
 The saver is run by XScreenSaver and set up in its settings program. On
 Wayland desktops (KDE Plasma, GNOME, sway) it watches the session's idle time
-itself: the user service pendral-idle shows it after five idle minutes.")
+itself: the user service pendral-idle shows it after four idle minutes.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
