@@ -27,7 +27,9 @@ install(FILES ${packaging}/changelog.gz ${CMAKE_SOURCE_DIR}/packaging/linux/copy
   ${CMAKE_SOURCE_DIR}/packaging/linux/README.Debian DESTINATION ${PENDRAL_DOC_DIR})
 # The idle watcher of Wayland desktops as a user service (`systemctl --user enable --now
 # pendral-idle`), where systemd looks for the units that packages give every user.
-install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/pendral-idle.service DESTINATION lib/systemd/user)
+# sway starts the graphical session through pendral-sway-session.target.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/pendral-idle.service
+  ${CMAKE_SOURCE_DIR}/packaging/linux/pendral-sway-session.target DESTINATION lib/systemd/user)
 # The entry that screen-saver front ends other than XScreenSaver's read. It names the
 # saver where the package puts it; installed elsewhere, its TryExec hides it.
 install(FILES ${CMAKE_SOURCE_DIR}/packaging/linux/pendral.desktop DESTINATION share/applications/screensavers)
@@ -44,7 +46,7 @@ switched on.
 
 The saver is run by XScreenSaver and set up in its settings program. On
 Wayland desktops (KDE Plasma, GNOME, sway) it watches the session's idle time
-itself: the user service pendral-idle shows it after five idle minutes.")
+itself: the user service pendral-idle shows it after four idle minutes.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION x11)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

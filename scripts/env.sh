@@ -31,7 +31,8 @@ pendral_need_packages() {
     $(pendral_wine_libs) $(pendral_wine_libs i386) \
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool xscreensaver \
     nsis dpkg-dev file lintian desktop-file-utils zip unzip \
-    sway grim wtype wayvnc swayidle kwin-wayland mutter cage weston dbus
+    sway grim wtype wayvnc swayidle kwin-wayland mutter cage weston dbus \
+    systemd dbus-user-session python3-dbus python3-gi
 }
 
 # What each way of scripts/run needs, and no more. The Windows run: the 32-bit MinGW

@@ -71,11 +71,23 @@ bool InputEnds(const plat::wayland::Connection& c) {
     return c.ended || (c.pointerSeen && PointerMovedFar(c.pointerFrom, c.pointerAt));
 }
 
+// Waits for the compositor (and what listens beside it) at most timeoutMs; false
+// once the connection is gone.
+bool Wait(WaylandRun* run, int timeoutMs) {
+    short events = 0;
+    int besideMs = -1;
+    const int fd = run->beside.wait ? run->beside.wait(run->beside.data, &events, &besideMs) : -1;
+    if (fd < 0) return plat::wayland::Dispatch(&run->connection, timeoutMs);
+    const pollfd beside{fd, events, 0};
+    return plat::wayland::DispatchBeside(&run->connection, besideMs >= 0 && besideMs < timeoutMs ? besideMs : timeoutMs,
+                                         &beside, 1, nullptr);
+}
+
 int EventLoop(WaylandRun* run) {
     plat::wayland::Connection& c = run->connection;
     std::uint64_t nextTick = NowMicroseconds() + run->delayUs;
     while (!stopRequested) {
-        if (InputEnds(c)) return 0;
+        if (InputEnds(c) || (run->beside.ends && run->beside.ends(run->beside.data))) return 0;
         if (!hack::FollowOutputs(run)) return 1;
         const std::uint64_t now = NowMicroseconds();
         if (now >= nextTick) {
@@ -85,7 +97,7 @@ int EventLoop(WaylandRun* run) {
             continue;
         }
         // A signal cuts the wait short.
-        if (!plat::wayland::Dispatch(&c, static_cast<int>((nextTick - now + 999) / 1000))) return GoneStatus(c);
+        if (!Wait(run, static_cast<int>((nextTick - now + 999) / 1000))) return GoneStatus(c);
     }
     return 0;
 }

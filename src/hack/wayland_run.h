@@ -11,8 +11,19 @@
 
 namespace hack {
 
+// Something the run listens to beside the compositor while it shows (the idle
+// watcher's session bus): `wait` gives its descriptor (-1: none), the poll events
+// and the longest wait it allows (-1: no limit); `ends` is asked before each
+// wait whether it ends the showing.
+struct BesideRun {
+    int (*wait)(void* data, short* events, int* timeoutMs) = nullptr;
+    bool (*ends)(void* data) = nullptr;
+    void* data = nullptr;
+};
+
 struct WaylandRun {
     plat::wayland::Connection connection;
+    BesideRun beside;
     std::uint32_t delayUs = 20000;
     plat::Rect areas[MAX_FIELDS]{};
     std::int32_t areaCount = 0;
@@ -30,8 +41,8 @@ bool OpenWaylandRun(WaylandRun* run, const SaverOptions& options);
 bool FollowOutputs(WaylandRun* run);
 
 // Ticks the animation until a key, a button, a touch, the pointer moved beyond
-// a few pixels, SIGTERM, SIGINT or SIGHUP, a closed surface or the compositor's
-// end; the exit status.
+// a few pixels, SIGTERM, SIGINT or SIGHUP, a closed surface, the compositor's
+// end or what listens beside it; the exit status.
 int RunWaylandSaver(WaylandRun* run);
 
 void CloseWaylandRun(WaylandRun* run);

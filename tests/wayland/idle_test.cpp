@@ -179,6 +179,9 @@ struct Compositor {
     std::size_t fields;       // surfaces drawn once idle; 0: the watcher ends with `error`
     std::set<std::string> sizes;  // the toplevels' sizes as configured ("WxH"), besides 0x0
     const char* error;
+    // GNOME's session manager, a stand-in (session_manager.py) on the compositor's bus:
+    // "inhibit" is told of an inhibitor while the saver shows, "stuck" never answers.
+    const char* sessionManager = nullptr;
 };
 
 class IdleWatcher : public testing::Test {
@@ -212,6 +215,8 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
     std::filesystem::copy_file("/usr/bin/kwin_wayland", kwin, std::filesystem::copy_options::overwrite_existing);
     chmod((Env("SWAY_DIR") + "/kwin-copy").c_str(), 0755);
     chmod(kwin.c_str(), 0755);
+    const std::vector<std::string> mutter{"mutter", "--wayland", "--headless", "--no-x11", "--virtual-monitor", "1024x768",
+                                          "--virtual-monitor", "1280x720", "--wayland-display", "wayland-1"};
     const Compositor rows[] = {
         {"sway", {}, "org_kde_kwin_idle@", 2, {"1024x768", "800x600"}, nullptr},
         {"kwin", {kwin, "--virtual", "--width", "1024", "--height", "768", "--output-count", "2", "--socket", "wayland-1"},
@@ -221,9 +226,9 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
         {"cage", {"env", "WLR_BACKENDS=headless", "WLR_RENDERER=pixman", "WLR_LIBINPUT_NO_DEVICES=1",
                   "WLR_HEADLESS_OUTPUTS=2", "cage", "--", "sleep", "600"},
          "org_kde_kwin_idle@", 1, {"2560x720"}, nullptr},
-        {"mutter", {"mutter", "--wayland", "--headless", "--no-x11", "--virtual-monitor", "1024x768", "--virtual-monitor",
-                    "1280x720", "--wayland-display", "wayland-1"},
-         nullptr, 2, {"1024x768", "1280x720"}, nullptr},
+        {"mutter", mutter, nullptr, 2, {"1024x768", "1280x720"}, nullptr},
+        {"mutter, an inhibitor while it shows", mutter, nullptr, 2, {"1024x768", "1280x720"}, nullptr, "inhibit"},
+        {"mutter, a session manager that never answers", mutter, nullptr, 2, {}, nullptr, "stuck"},
         {"weston", {"weston", "--backend=headless-backend.so", "--use-pixman", "--width=1024", "--height=768",
                     "--socket=wayland-1"},
          nullptr, 0, {},
@@ -249,17 +254,32 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
             folder.env.push_back("WAYLAND_DISPLAY=" + display);
             folder.env.push_back("DBUS_SESSION_BUS_ADDRESS=" + Slurp(folder.path + "/bus"));
         }
-        if (row.name == std::string("mutter")) {
+        if (row.command == mutter) {
             // Its idle monitor comes on the bus a moment after its socket.
             ASSERT_TRUE(WaitFor([&] {
                 return StatusOf(folder, {"dbus-send", "--session", "--print-reply", "--dest=org.gnome.Mutter.IdleMonitor",
                                          "/org/gnome/Mutter/IdleMonitor/Core", "org.gnome.Mutter.IdleMonitor.GetIdletime"}) == 0;
             }, 30s));
         }
+        std::unique_ptr<Process> sessionManager;
+        if (row.sessionManager) {
+            sessionManager = std::make_unique<Process>(
+                folder, std::vector<std::string>{"python3", Env("PENDRAL_SESSION_MANAGER"), row.sessionManager});
+            ASSERT_TRUE(WaitFor([&] { return sessionManager->Out() == "ready\n"; }, 30s)) << sessionManager->Err();
+        }
         const std::string saver = Env("PENDRAL_SAVER");
+        if (row.sessionManager && row.sessionManager == std::string("stuck")) {
+            // Once idle, the watcher asks whether idleness is inhibited: the question
+            // unanswered does not hold SIGTERM (sd-bus would wait 25 s for an answer).
+            Process watcher(folder, {saver, "-wayland", "-idle", std::to_string(IDLE_SECONDS)});
+            ASSERT_TRUE(WaitFor([&] { return sessionManager->Out() == "ready\nasked\n"; }, 30s)) << watcher.Err();
+            kill(watcher.Pid(), SIGTERM);
+            EXPECT_EQ(watcher.Exit(10s), 0);
+            continue;
+        }
         if (row.error) {
             Process watcher(folder, {saver, "-wayland", "-idle", std::to_string(IDLE_SECONDS)});
-            EXPECT_EQ(watcher.Exit(20s), 1);
+            EXPECT_EQ(watcher.Exit(20s), 2);  // never worth a restart
             EXPECT_EQ(watcher.Err(), row.error);
             continue;
         }
@@ -293,17 +313,18 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
         // kwin's timers may fire a few per cent early.
         EXPECT_GE(shown.First("create_surface") - since, 0.9 * IDLE_MS);
         EXPECT_EQ(shown.SurfacesDrawn(shown.Last(".configure(")), row.fields);
+        // Every field's surface destroyed since `since` (and on sway, nothing lit).
+        const auto gone = [&](double since) {
+            int destroyed = 0;
+            for (const auto& [time, line] : log().lines)
+                destroyed += time > since && line.find("wl_surface@") != std::string::npos &&
+                             line.find(".destroy()") != std::string::npos;
+            return destroyed >= static_cast<int>(row.fields) && (!row.command.empty() || SwayShows(folder, false));
+        };
         if (row.command.empty()) {
             EXPECT_TRUE(WaitFor([&] { return SwayShows(folder, true); }, 10s));
             // A key takes the fields away; they come back after the next idle time; a
             // second key takes them away again, and SIGTERM ends the watcher as it waits.
-            const auto gone = [&](double since) {
-                int destroyed = 0;
-                for (const auto& [time, line] : log().lines)
-                    destroyed += time > since && line.find("wl_surface@") != std::string::npos &&
-                                 line.find(".destroy()") != std::string::npos;
-                return destroyed >= static_cast<int>(row.fields) && SwayShows(folder, false);
-            };
             double key = NowMs();
             ASSERT_EQ(StatusOf(folder, {"wtype", "-s", "300", "k"}), 0);
             EXPECT_TRUE(WaitFor([&] { return gone(key); }, 10s)) << log().Tail();
@@ -312,6 +333,15 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
             key = NowMs();
             ASSERT_EQ(StatusOf(folder, {"wtype", "-s", "300", "k"}), 0);
             EXPECT_TRUE(WaitFor([&] { return gone(key); }, 10s));
+        }
+        if (row.sessionManager) {
+            // An inhibitor (a video that starts playing) takes the fields away.
+            const double inhibited = NowMs();
+            ASSERT_EQ(StatusOf(folder, {"dbus-send", "--session", "--print-reply", "--dest=org.gnome.SessionManager",
+                                        "/org/gnome/SessionManager", "org.gnome.SessionManager.Inhibit", "string:video",
+                                        "uint32:0", "string:playing", "uint32:8"}),
+                      0);
+            EXPECT_TRUE(WaitFor([&] { return gone(inhibited); }, 10s)) << log().Tail();
         }
         const double stop = NowMs();
         kill(watcher.Pid(), SIGTERM);

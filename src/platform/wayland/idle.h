@@ -50,33 +50,46 @@ void RearmIdleProtocol(IdleProtocols* p);
 void ForgetIdleProtocols(IdleProtocols* p);
 
 // GNOME's org.gnome.Mutter.IdleMonitor (and org.gnome.SessionManager's
-// inhibitors) on the session bus, through sd-bus.
+// inhibitors) on the session bus, through sd-bus. Only the opening waits for an
+// answer, and no longer than a second and a half: the rest is asked without
+// waiting, so that a stuck service never holds the watcher (nor a stop signal).
 struct GnomeIdle {
     ::sd_bus* bus = nullptr;
     ::sd_bus_slot* watchFired = nullptr;
     ::sd_bus_slot* sessionSignals = nullptr;
+    ::sd_bus_slot* inhibitedCall = nullptr;  // the question of AskGnomeInhibited, while unanswered
     std::uint32_t idleWatch = 0;
     std::uint32_t activeWatch = 0;  // one-shot, while one is asked for
+    bool activeAsked = false;       // AddUserActiveWatch sent, not yet answered
     IdleNews news = IdleNews::None;
     bool inhibitorsChanged = false;
+    bool inhibitedAnswered = false;  // the answer came: `inhibited`
+    bool inhibited = false;
 };
 
+enum class GnomeOpen { Watching, Absent, Unanswered };
+
 // Connects to the session bus and asks the idle monitor to tell when the session
-// has been idle for timeoutMs. False when there is no session bus or no monitor on it.
-bool OpenGnomeIdle(GnomeIdle* g, std::uint32_t timeoutMs);
+// has been idle for timeoutMs. Absent when there is no session bus or no monitor
+// on it; Unanswered when the bus or the monitor did not answer in time.
+GnomeOpen OpenGnomeIdle(GnomeIdle* g, std::uint32_t timeoutMs);
 
 // Asks to be told of the next input (after the idle watch fired).
 void WatchGnomeUserActive(GnomeIdle* g);
 
-// Whether the session manager holds idleness off (an inhibitor with the idle flag);
-// false where there is none on the bus.
-bool GnomeSessionInhibited(GnomeIdle* g);
+// Asks the session manager whether idleness is held off (an inhibitor with the
+// idle flag); the answer comes in `inhibited` with `inhibitedAnswered`, as false
+// where there is no session manager or it does not answer within seconds. A
+// question still unanswered is dropped.
+void AskGnomeInhibited(GnomeIdle* g);
 
 // Handles all that the bus sent. False once the bus is gone.
 bool ProcessGnomeIdle(GnomeIdle* g);
 
-// The bus's descriptor and the poll events it waits for; -1 without a bus.
-int GnomeIdleFd(GnomeIdle* g, short* events);
+// The bus's descriptor and the poll events it waits for, and the longest wait
+// before it has something to handle (0 when something waits already; -1: none);
+// -1 without a bus.
+int GnomeIdleFd(GnomeIdle* g, short* events, int* timeoutMs);
 
 void CloseGnomeIdle(GnomeIdle* g);
 
