@@ -24,6 +24,8 @@ struct Line {
     std::size_t valueEnd = 0;
 };
 
+constexpr const char* BYTE_ORDER_MARK = "\xEF\xBB\xBF";
+
 bool Space(char c) { return c == ' ' || c == '\t'; }
 
 Line ReadLine(std::string_view text) {
@@ -79,18 +81,19 @@ std::string Shown(std::string_view text) {
     return shown;
 }
 
-// Calls `each` with every line of `text` and its number, without the newline and
-// a carriage return before it.
+// Calls `each` with every line of `text` (without its ending: a newline, with a
+// carriage return before it or not, or none at the end), its number and its ending.
 template <class Each>
-void ForEachLine(const std::string& text, Each each) {
+void ForEachLine(std::string_view text, Each each) {
     std::size_t number = 1;
     for (std::size_t at = 0; at < text.size(); ++number) {
         std::size_t end = text.find('\n', at);
-        const std::size_t next = end == std::string::npos ? text.size() : end + 1;
-        if (end == std::string::npos) end = text.size();
-        std::string_view line(text.data() + at, end - at);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        each(line, number);
+        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
+        if (end == std::string_view::npos) end = text.size();
+        std::string_view line = text.substr(at, end - at);
+        const bool carriageReturn = !line.empty() && line.back() == '\r';
+        if (carriageReturn) line.remove_suffix(1);
+        each(line, number, carriageReturn ? "\r\n" : end < text.size() ? "\n" : "");
         at = next;
     }
 }
@@ -179,7 +182,9 @@ bool Rewrite(const std::string& old, const SettingsFile& file, std::string* text
         }
     }
     text->clear();
-    ForEachLine(old, [&](std::string_view raw, std::size_t) {
+    const std::size_t mark = old.compare(0, 3, BYTE_ORDER_MARK) == 0 ? 3 : 0;  // kept, no part of the first name
+    text->append(old, 0, mark);
+    ForEachLine(std::string_view(old).substr(mark), [&](std::string_view raw, std::size_t, const char* ending) {
         const Line line = ReadLine(raw);
         const int k = line.kind == Line::Kind::Setting ? index(line.name) : -1;
         if (k < 0) {
@@ -192,9 +197,7 @@ bool Rewrite(const std::string& old, const SettingsFile& file, std::string* text
             text->append(raw.substr(line.valueEnd));
             written[static_cast<std::size_t>(k)] = true;
         }
-        // The line's own ending, a carriage return kept.
-        if (raw.data() + raw.size() < old.data() + old.size() && raw.data()[raw.size()] == '\r') text->append("\r");
-        text->append("\n");
+        text->append(ending[0] ? ending : "\n");
     });
     for (std::size_t k = 0; SettingName(k); ++k) {
         const std::string value = SettingValue(k, options);
@@ -216,17 +219,16 @@ bool MakeFolders(const std::string& path, std::string* error) {
         }
     }
     struct stat st {};
-    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        *error = "cannot make the folder " + path + ": " + std::strerror(stat(path.c_str(), &st) != 0 ? errno : ENOTDIR);
-        return false;
-    }
-    return true;
+    const int failure = stat(path.c_str(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
+    if (failure != 0) *error = "cannot make the folder " + path + ": " + std::strerror(failure);
+    return failure == 0;
 }
 
 bool WriteAll(int fd, const std::string& text) {
     for (std::size_t done = 0; done < text.size();) {
         const ssize_t n = write(fd, text.data() + done, text.size() - done);
         if (n < 0 && errno == EINTR) continue;
+        if (n == 0) errno = EIO;
         if (n <= 0) return false;
         done += static_cast<std::size_t>(n);
     }
@@ -247,10 +249,10 @@ bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode, 
         *error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    bool ok = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0;
-    const int failure = errno;
-    ok = close(fd) == 0 && ok;
-    if (ok && rename(temporary.c_str(), path.c_str()) == 0) {
+    int failure = fchmod(fd, mode) == 0 && WriteAll(fd, text) && fsync(fd) == 0 ? 0 : errno;
+    if (close(fd) != 0 && failure == 0) failure = errno;
+    if (failure == 0 && rename(temporary.c_str(), path.c_str()) != 0) failure = errno;
+    if (failure == 0) {
         // The rename itself reaches the disk with the folder.
         const int folderFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (folderFd >= 0) {
@@ -259,7 +261,7 @@ bool ReplaceFile(const std::string& path, const std::string& text, mode_t mode, 
         }
         return true;
     }
-    *error = "cannot write " + path + ": " + std::strerror(ok ? errno : failure);
+    *error = "cannot write " + path + ": " + std::strerror(failure);
     unlink(temporary.c_str());
     return false;
 }
@@ -291,10 +293,10 @@ bool LoadSettingsFile(const std::string& path, SettingsFile* file, std::FILE* wa
         return false;
     }
     // A byte-order mark some editors write is no part of the first name.
-    const std::size_t start = contents.text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const std::size_t start = contents.text.compare(0, 3, BYTE_ORDER_MARK) == 0 ? 3 : 0;
     bool spritesSet = false;
     std::string sprites;
-    ForEachLine(contents.text.substr(start), [&](std::string_view raw, std::size_t number) {
+    ForEachLine(std::string_view(contents.text).substr(start), [&](std::string_view raw, std::size_t number, const char*) {
         const Line line = ReadLine(raw);
         char reason[200] = "";
         if (line.kind == Line::Kind::NoEquals) std::snprintf(reason, sizeof reason, "not name = value");
@@ -326,6 +328,10 @@ bool LoadSettingsFile(const std::string& path, SettingsFile* file, std::FILE* wa
 bool SaveSettingsFile(const std::string& path, const SettingsFile& file, std::string* error) {
     // A file that is a link to one elsewhere (a folder of one's settings kept
     // together) is written where it lies, the link kept.
+    if (path.empty()) {
+        *error = "there is no place for the settings file: neither XDG_CONFIG_HOME nor HOME is set";
+        return false;
+    }
     std::string target = path;
     struct stat st {};
     char resolved[PATH_MAX];

@@ -2,8 +2,10 @@
 // ppoll (no timer) on the compositor's connection and, on GNOME, the session bus,
 // until the idle source tells something; the rules of app/idle_rule.h decide
 // when the saver's surfaces come (the Wayland run of wayland_run.cpp, as
-// pendral -wayland shows them) and when they go. The stop signals are blocked
-// but while it waits, so that one arriving just before the wait still cuts it short.
+// pendral -wayland shows them) and when they go. A third descriptor in the same
+// ppoll, the settings file's watch (settings_watch.cpp), brings a changed file in
+// between showings. The stop signals are blocked but while it waits, so that one
+// arriving just before the wait still cuts it short.
 #include "hack/idle_watch.h"
 
 #include <errno.h>

@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -18,26 +19,36 @@ std::string Parent(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The name, in `folder` above the file, of the file or of the folder on the way to it.
+std::string NextOnTheWay(const std::string& file, const std::string& folder) {
+    const std::size_t from = folder == "/" ? 1 : folder.size() + 1;
+    const std::size_t end = file.find('/', from);
+    return file.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
 // Watches the file's folder, or the nearest one above it that exists.
 void WatchNearest(hack::SettingsWatch* w) {
-    std::string folder = Parent(w->file);
+    const std::string filesFolder = Parent(w->file);
+    std::string folder = filesFolder;
     int watch = -1;
     for (;;) {
         watch = inotify_add_watch(w->fd, folder.c_str(), FOLDER_EVENTS);
+        if (watch >= 0 && folder != filesFolder) {
+            // A folder made below it just before the watch began would tell nothing: look.
+            const std::string below = (folder == "/" ? "" : folder) + "/" + NextOnTheWay(w->file, folder);
+            struct stat st {};
+            if (stat(below.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+                inotify_rm_watch(w->fd, watch);
+                folder = filesFolder;
+                continue;
+            }
+        }
         if (watch >= 0 || (errno != ENOENT && errno != ENOTDIR) || folder == "/" || folder == ".") break;
         folder = Parent(folder);
     }
     if (w->watch >= 0 && w->watch != watch) inotify_rm_watch(w->fd, w->watch);
     w->watch = watch;
     w->watched = watch >= 0 ? folder : "";
-}
-
-// The name, in the folder watched, of the file or of the folder on the way to it.
-std::string NextOnTheWay(const hack::SettingsWatch& w) {
-    const std::string& folder = w.watched;
-    const std::size_t from = folder == "/" ? 1 : folder.size() + 1;
-    const std::size_t end = w.file.find('/', from);
-    return w.file.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
 }  // namespace
@@ -64,7 +75,7 @@ bool SettingsChanged(SettingsWatch* w) {
         const ssize_t n = read(w->fd, buffer, sizeof buffer);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
-        const std::string next = NextOnTheWay(*w);
+        const std::string next = NextOnTheWay(w->file, w->watched);
         const bool inFilesFolder = w->watched == Parent(w->file);
         for (ssize_t at = 0; at < n;) {
             const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);

@@ -1,7 +1,8 @@
-// pendral, the Linux saver: XScreenSaver-style options, then the animation on an X
-// window until a signal or the window's end, or with -wayland on every output of
-// a Wayland compositor (hack/ holds the runs, platform/x11/ and platform/wayland/
-// each side's drawing, platform/x11/ the files and the clock).
+// pendral, the Linux saver: the settings file (app/settings_file.h) under
+// XScreenSaver-style options, then the animation on an X window until a signal or
+// the window's end, or with -wayland on every output of a Wayland compositor
+// (hack/ holds the runs, platform/x11/ and platform/wayland/ each side's drawing,
+// platform/x11/ the files and the clock).
 #include <sys/random.h>
 #include <unistd.h>
 
