@@ -21,6 +21,7 @@ struct SaverOptions {
     bool blue = false;
     std::int32_t delayMicroseconds = 20000;  // between frames, 0 to 100000: the 20 ms tick
     bool showFps = false;
+    bool fullScreen = false;  // with Target::OwnWindow: full screen, ended by any input
     // The idle watcher's time, 1 to 86400: -idle, else the settings file's; 240 s is shorter
     // than the screen lock and the screen blank of KDE Plasma and GNOME (5 minutes each), so
     // that the saver is seen before the desktop covers it.

@@ -6,6 +6,8 @@
 //                                             pixels, and 16 and 32 in 16 and 256 colours
 //   web/icon-192.png, web/icon-512.png        the page's app icons
 //   web/icon-maskable-512.png                 the same on black, for masks of any shape
+//   icons/pendral-<size>.png                  the Linux menus' icon at the sizes of the
+//                                             hicolor theme's folders, 16 to 256
 //
 // Usage: painter <output folder>
 //
@@ -479,6 +481,8 @@ int main(int argc, char** argv) {
     ok = WriteFile(dir + "/web/icon-192.png", Png(192, PaintIcon(192))) && ok;
     ok = WriteFile(dir + "/web/icon-512.png", Png(512, PaintIcon(512))) && ok;
     ok = WriteFile(dir + "/web/icon-maskable-512.png", Png(512, PaintMaskableIcon(512))) && ok;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        ok = WriteFile(dir + "/icons/pendral-" + std::to_string(size) + ".png", Png(size, PaintIcon(size))) && ok;
     if (!ok) {
         std::fprintf(stderr, "%s: could not write the pictures into %s\n", argv[0], dir.c_str());
         return 1;
