@@ -1,11 +1,10 @@
 // pendral -wayland -idle on real compositors, headless, each run by the session's
 // user (the one sway_session.sh made) in a runtime folder of its own: the sway of
-// the session (HEADLESS-1 1024x768 at 0,0 and HEADLESS-2 800x600 at 1124,100, with
-// wayvnc's keyboard), and kwin, mutter and weston started here under a session bus
+// the session (HEADLESS-1 1024x768 at 0,0 and HEADLESS-2 800x600 at 1124,100), and kwin, mutter and weston started here under a session bus
 // of their own. The watcher runs with WAYLAND_DEBUG=1: its protocol log, with
 // times of the monotonic clock, tells when it asked for the idle time, which
 // surfaces it made, how they were configured and which got buffers; on sway, grim
-// shows the outputs too.
+// shows the outputs too. The sway row ends wayvnc (the last to need its pointer).
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -266,6 +265,13 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
         // On sway, an inhibitor first: the watcher shows nothing while it is there.
         std::unique_ptr<Process> inhibitor;
         if (row.command.empty()) {
+            // wayvnc's keyboard gone, the seat has a keyboard only while a wtype runs:
+            // each key below comes from a new one, after the seat has had none.
+            kill(std::stoi(Env("PENDRAL_WAYVNC_PID")), SIGTERM);
+            ASSERT_TRUE(WaitFor([&] {
+                Process seats(folder, {"swaymsg", "-t", "get_seats"});
+                return seats.Exit(20s) == 0 && seats.Out().find("\"capabilities\": 0") != std::string::npos;
+            }, 20s));
             inhibitor = std::make_unique<Process>(folder, std::vector<std::string>{Env("PENDRAL_INHIBITOR")});
             ASSERT_TRUE(WaitFor([&] { return inhibitor->Out() == "inhibiting\n"; }, 20s)) << inhibitor->Err();
         }
@@ -296,7 +302,8 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
         if (row.command.empty()) {
             EXPECT_TRUE(WaitFor([&] { return SwayShows(folder, true); }, 10s));
             // A key takes the fields away; they come back after the next idle time; a
-            // second key takes them away again, and SIGTERM ends the watcher as it waits.
+            // second key, from a new keyboard once the seat lost the first, takes them
+            // away again, and SIGTERM ends the watcher as it waits.
             const auto gone = [&](double since) {
                 int destroyed = 0;
                 for (const auto& [time, line] : log().lines)
