@@ -8,6 +8,7 @@
 
 #include "allocation_failure.h"
 #include "app/animation.h"
+#include "app/full_screen_rule.h"
 #include "app/settings.h"
 #include "fake.h"
 #include "fake_clock.h"
@@ -179,6 +180,28 @@ TEST(FieldAreas, OfOutputsSideBySideLeaveOutEmptyOnesAndThoseBeyondTheWidest) {
     for (const plat::Rect& a : std::vector<plat::Rect>(areas, areas + 3)) got.push_back({a.left, a.top, a.right, a.bottom});
     EXPECT_EQ(got, (std::vector<std::vector<int>>{{0, 0, 1024, 768}, {1024, 0, 1824, 600}, {1824, 0, 1844, 10}}));
     EXPECT_EQ(std::vector<int>({width, height}), std::vector<int>({1844, 768}));
+}
+
+// Two surfaces share one area only where both configures refused full screen.
+TEST(FieldAreas, ShareOneAreaOnlyWhereFullScreenWasShownRefused) {
+    const std::uint32_t untold[] = {4}, granted[] = {1, 2, 4}, maximized[] = {1, 4}, tiled[] = {8};
+    EXPECT_EQ(ReadFullScreenShown(untold, 1), FullScreenShown::Untold);
+    EXPECT_EQ(ReadFullScreenShown(granted, 3), FullScreenShown::Granted);
+    EXPECT_EQ(ReadFullScreenShown(maximized, 2), FullScreenShown::Refused);
+    EXPECT_EQ(ReadFullScreenShown(tiled, 1), FullScreenShown::Refused);
+    const auto R = FullScreenShown::Refused, U = FullScreenShown::Untold, G = FullScreenShown::Granted;
+    struct Row {
+        ConfiguredSurface a, b;
+        bool shared;
+    } rows[] = {
+        {{2560, 720, R}, {2560, 720, R}, true},   // cage's layout
+        {{1024, 768, U}, {1024, 768, U}, false},  // full-screen state left out: each keeps its output
+        {{1024, 768, R}, {1024, 768, U}, false},
+        {{1024, 768, G}, {1024, 768, R}, false},
+        {{1024, 768, R}, {800, 600, R}, false},
+        {{0, 0, R}, {0, 0, R}, false},
+    };
+    for (const Row& row : rows) EXPECT_EQ(ShareOneArea(row.a, row.b), row.shared) << row.a.width << " " << int(row.a.fullScreen);
 }
 
 TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen) {

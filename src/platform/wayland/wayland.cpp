@@ -24,8 +24,9 @@
 //               let other windows over it; keyboard focus is what the
 //               compositor gives a new window. A change of outputs sets every
 //               field up again with a new scatter. No -fps overlay. Where full
-//               screen is not granted, surfaces given the same size are taken
-//               to share one area (cage's layout): one of them draws there.
+//               screen is refused (maximized or tiled instead), surfaces given
+//               the same size are taken to share one area (cage's layout): one
+//               of them draws there.
 // Improvements: ext-session-lock (locking as a saver); fractional scale;
 //               keeping the other outputs' bodies when one comes or goes.
 // Dependencies: libwayland-client; at build time wayland-scanner and wayland-protocols.
@@ -42,6 +43,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/full_screen_rule.h"
 #include "platform/x11/surface.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -93,13 +95,14 @@ void OnOutputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Ou
 // Listeners end with null for the events of versions later than the one bound.
 const wl_output_listener OUTPUT_LISTENER{OnOutputGeometry, OnOutputMode, OnOutputDone, OnOutputScale, nullptr, nullptr};
 
+static_assert(TOPLEVEL_MAXIMIZED == XDG_TOPLEVEL_STATE_MAXIMIZED && TOPLEVEL_FULLSCREEN == XDG_TOPLEVEL_STATE_FULLSCREEN &&
+              TOPLEVEL_TILED_LEFT == XDG_TOPLEVEL_STATE_TILED_LEFT && TOPLEVEL_TILED_BOTTOM == XDG_TOPLEVEL_STATE_TILED_BOTTOM);
+
 void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array* states) {
     auto* o = static_cast<Output*>(data);
     o->logicalWidth = width;
     o->logicalHeight = height;
-    o->fullscreen = false;
-    for (std::size_t k = 0; k < states->size / sizeof(std::uint32_t); ++k)
-        o->fullscreen = o->fullscreen || static_cast<const std::uint32_t*>(states->data)[k] == XDG_TOPLEVEL_STATE_FULLSCREEN;
+    o->fullScreen = ReadFullScreenShown(static_cast<const std::uint32_t*>(states->data), states->size / sizeof(std::uint32_t));
 }
 
 void OnToplevelClose(void*, xdg_toplevel*) { connection->ended = true; }
@@ -108,14 +111,14 @@ const xdg_toplevel_listener TOPLEVEL_LISTENER{OnToplevelConfigure, OnToplevelClo
 
 // A compositor that does not grant full screen on the output asked for (cage)
 // gives each surface an area of its choosing, the same one for all of them (its
-// whole layout): a surface given a size but not full screen, the same size as
-// another such surface, would draw a field that the other covers. It is taken
-// away (ShowOnOutputs) and draws none, until the surfaces are shown again.
+// whole layout): a surface that shares it with another (full-screen rule) would
+// draw a field that the other covers. It is taken away (ShowOnOutputs) and draws
+// none, until the surfaces are shown again.
 bool SharesArea(const Output& o) {
-    if (o.fullscreen || o.logicalWidth <= 0 || o.logicalHeight <= 0) return false;
+    const ConfiguredSurface self{o.logicalWidth, o.logicalHeight, o.fullScreen};
     for (const Output* p : connection->outputs)
-        if (p != &o && p->configured && !p->declined && !p->fullscreen && p->logicalWidth == o.logicalWidth &&
-            p->logicalHeight == o.logicalHeight)
+        if (p != &o && p->configured && !p->declined &&
+            ShareOneArea(self, {p->logicalWidth, p->logicalHeight, p->fullScreen}))
             return true;
     return false;
 }
@@ -159,7 +162,7 @@ void DestroySurface(Output* o) {
     o->xdgSurface = nullptr;
     o->surface = nullptr;
     o->configured = false;
-    o->fullscreen = false;
+    o->fullScreen = FullScreenShown::Untold;
     o->logicalWidth = o->logicalHeight = 0;
 }
 
