@@ -117,7 +117,7 @@ namespace hack {
 int RunIdleWatcher(const SaverOptions& options) {
     CatchWaylandStopSignals();
     Watcher w;
-    w.run.delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
+    hack::TakeWaylandRunOptions(&w.run, options);
     int status = 1;
     if (Connect(&w.run.connection) && FindIdleProtocols(w.run.connection, &w.protocols)) {
         w.source = OpenIdleSource(&w, options.idleSeconds);

@@ -23,7 +23,7 @@
 // Limitations:  a full-screen toplevel, not a lock surface: the compositor may
 //               let other windows over it; keyboard focus is what the
 //               compositor gives a new window. A change of outputs sets every
-//               field up again with a new scatter. No -fps overlay. Where full
+//               field up again with a new scatter. Where full
 //               screen is refused (maximized or tiled instead), surfaces given
 //               the same size are taken to share one area (cage's layout): one
 //               of them draws there.
