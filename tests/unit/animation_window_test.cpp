@@ -182,26 +182,24 @@ TEST(FieldAreas, OfOutputsSideBySideLeaveOutEmptyOnesAndThoseBeyondTheWidest) {
     EXPECT_EQ(std::vector<int>({width, height}), std::vector<int>({1844, 768}));
 }
 
-// Two surfaces share one area only where both configures refused full screen.
-TEST(FieldAreas, ShareOneAreaOnlyWhereFullScreenWasShownRefused) {
-    const std::uint32_t untold[] = {4}, granted[] = {1, 2, 4}, maximized[] = {1, 4}, tiled[] = {8};
-    EXPECT_EQ(ReadFullScreenShown(untold, 1), FullScreenShown::Untold);
-    EXPECT_EQ(ReadFullScreenShown(granted, 3), FullScreenShown::Granted);
-    EXPECT_EQ(ReadFullScreenShown(maximized, 2), FullScreenShown::Refused);
-    EXPECT_EQ(ReadFullScreenShown(tiled, 1), FullScreenShown::Refused);
-    const auto R = FullScreenShown::Refused, U = FullScreenShown::Untold, G = FullScreenShown::Granted;
+// Two surfaces share one area only where both configures show full screen refused
+// (states: 1 maximized, 2 full screen, 4 activated, 8 tiled at the bottom).
+TEST(FieldAreas, ShareOneAreaOnlyWhereBothConfiguresShowFullScreenRefused) {
     struct Row {
-        ConfiguredSurface a, b;
+        std::vector<std::uint32_t> a, b;
+        std::int32_t widthB;
         bool shared;
     } rows[] = {
-        {{2560, 720, R}, {2560, 720, R}, true},   // cage's layout
-        {{1024, 768, U}, {1024, 768, U}, false},  // full-screen state left out: each keeps its output
-        {{1024, 768, R}, {1024, 768, U}, false},
-        {{1024, 768, G}, {1024, 768, R}, false},
-        {{1024, 768, R}, {800, 600, R}, false},
-        {{0, 0, R}, {0, 0, R}, false},
+        {{1, 4}, {1}, 2560, true},  // cage's layout
+        {{8}, {1}, 2560, true},
+        {{4}, {}, 2560, false},     // the full-screen state left out: each keeps its output
+        {{1}, {1, 2}, 2560, false},
+        {{1}, {1}, 800, false},
     };
-    for (const Row& row : rows) EXPECT_EQ(ShareOneArea(row.a, row.b), row.shared) << row.a.width << " " << int(row.a.fullScreen);
+    for (const Row& r : rows)
+        EXPECT_EQ(ShareOneArea({2560, 720, ReadFullScreenShown(r.a.data(), r.a.size())},
+                               {r.widthB, 720, ReadFullScreenShown(r.b.data(), r.b.size())}),
+                  r.shared);
 }
 
 TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen) {
