@@ -306,7 +306,9 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
         if (!row.key.empty()) {
             // On sway grim shows the outputs too.
             const bool sway = row.command.empty();
-            if (sway) EXPECT_TRUE(WaitFor([&] { return SwayShows(folder, true); }, 10s));
+            if (sway) {
+                EXPECT_TRUE(WaitFor([&] { return SwayShows(folder, true); }, 10s));
+            }
             // A key takes the fields away; they come back after the next idle time (where
             // the compositor tells it only when asked again, as kwin does, once asked
             // afresh); on sway a second key, from a new keyboard once the seat lost the first,

@@ -203,7 +203,9 @@ TEST_F(OnSway, BothOutputsShowAFieldAndAKeyThePointerASignalOrTheCompositorsEndE
             return n;
         };
         EXPECT_EQ(white(0, 0, 1924, 768), row.fps ? white(10, 768 - 36, 100, 768 - 10) : 0);
-        if (row.fps) EXPECT_GT(white(10, 768 - 36, 100, 768 - 10), 100);
+        if (row.fps) {
+            EXPECT_GT(white(10, 768 - 36, 100, 768 - 10), 100);
+        }
         const long all = after.CountLit(0, 0, 1924, 768);
         EXPECT_EQ(all, after.CountLit(FIRST.left, FIRST.top, FIRST.right, FIRST.bottom) +
                            after.CountLit(SECOND.left, SECOND.top, SECOND.right, SECOND.bottom));
