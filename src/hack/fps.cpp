@@ -1,6 +1,7 @@
 // The -fps overlay, drawn as XScreenSaver's savers draw theirs: two lines of text
 // 10 pixels from the lower left corner, updated once a second, on black so that
-// each drawing covers the last.
+// each drawing covers the last. The figures are every back end's; on X11 the
+// server's font draws them, on Wayland the shared composition (pixels::DrawText).
 #include <sys/resource.h>
 
 #include <cstdio>
@@ -38,21 +39,23 @@ void OpenFps(FpsOverlay* fps, WindowObject* s) {
     fps->shown = true;
 }
 
-void DrawFps(FpsOverlay* fps, WindowObject* s, std::uint64_t nowUs) {
+void CountFpsFrame(FpsFigures* fps, std::uint64_t nowUs) {
     ++fps->frames;
     const double elapsed = static_cast<double>(nowUs - fps->periodStartUs) * 1e-6;
-    if (fps->periodStartUs == 0 || elapsed >= 1.0) {
-        const double cpu = CpuSeconds();
-        if (fps->periodStartUs != 0) {
-            // Trailing spaces cover the end of a longer line before.
-            std::snprintf(fps->lines[0], sizeof fps->lines[0], "FPS: %.1f   ", fps->frames / elapsed);
-            std::snprintf(fps->lines[1], sizeof fps->lines[1], "Load: %.1f%%   ",
-                          100.0 * (cpu - fps->periodStartCpu) / elapsed);
-        }
-        fps->periodStartUs = nowUs;
-        fps->periodStartCpu = cpu;
-        fps->frames = 0;
+    if (fps->periodStartUs != 0 && elapsed < 1.0) return;
+    const double cpu = CpuSeconds();
+    if (fps->periodStartUs != 0) {
+        // Trailing spaces cover the end of a longer line before.
+        std::snprintf(fps->lines[0], sizeof fps->lines[0], "FPS: %.1f   ", fps->frames / elapsed);
+        std::snprintf(fps->lines[1], sizeof fps->lines[1], "Load: %.1f%%   ", 100.0 * (cpu - fps->periodStartCpu) / elapsed);
     }
+    fps->periodStartUs = nowUs;
+    fps->periodStartCpu = cpu;
+    fps->frames = 0;
+}
+
+void DrawFps(FpsOverlay* fps, WindowObject* s, std::uint64_t nowUs) {
+    CountFpsFrame(fps, nowUs);
     const int lineHeight = fps->font->ascent + fps->font->descent;
     int y = s->height - 10 - lineHeight - fps->font->descent;
     for (const char* line : fps->lines) {

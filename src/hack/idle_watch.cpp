@@ -212,7 +212,7 @@ int RunIdleWatcher(const SettingsSource& source, const SettingsFile& settings) {
     w.settings = settings;
     const SaverOptions& options = w.settings.options;
     OpenSettingsWatch(&w.settingsWatch, source.path);
-    w.run.delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
+    hack::TakeWaylandRunOptions(&w.run, options);
     int status = IDLE_FAILED;
     if (!Connect(&w.run.connection)) {
         // It said why.

@@ -6,6 +6,7 @@
 
 #include "app/animation.h"
 #include "app/saver_options.h"
+#include "hack/fps.h"
 #include "platform/x11/surface.h"
 
 namespace hack {
@@ -14,14 +15,10 @@ using WindowObject = plat::x11::Surface;
 
 // XScreenSaver's frame-rate display: frames per second and the share of one
 // core the program used, in the window's lower left corner.
-struct FpsOverlay {
+struct FpsOverlay : FpsFigures {
     bool shown = false;
     ::GC gc = nullptr;
     ::XFontStruct* font = nullptr;
-    std::uint64_t periodStartUs = 0;
-    double periodStartCpu = 0;
-    int frames = 0;
-    char lines[2][24] = {"FPS: ...", "Load: ..."};
 };
 
 struct Run {

@@ -5,9 +5,10 @@
 // window, each a field of its own size in device pixels; every -delay of the
 // clock, while some output can show a new frame, the animation advances one
 // tick and each output that can gets what changed on it. A late tick is not
-// caught up. Ends with 0 on input (the pointer rule of app/pointer_rule.h), on
-// SIGTERM, SIGINT or SIGHUP, when the compositor closes a surface or goes
-// away; with 1 when it cannot start or the compositor reports an error of ours.
+// caught up. With -fps the figures are drawn over the first field. Ends with 0
+// on input (the pointer rule of app/pointer_rule.h), on SIGTERM, SIGINT or
+// SIGHUP, when the compositor closes a surface or goes away; with 1 when it
+// cannot start or the compositor reports an error of ours.
 #include "hack/wayland_run.h"
 
 #include <errno.h>
@@ -67,6 +68,19 @@ int GoneStatus(const plat::wayland::Connection& c) {
     return 1;
 }
 
+// The -fps figures, 10 pixels from the first field's lower left corner (as X11
+// draws them in its window's), over each frame.
+void DrawFpsFigures(plat::WindowObject* window, void* data) {
+    const auto* run = static_cast<const WaylandRun*>(data);
+    if (run->areaCount == 0) return;
+    const plat::Rect& a = run->areas[0];
+    std::int32_t top = a.bottom - 10 - 2 * plat::pixels::TEXT_LINE_HEIGHT;
+    for (const char* line : run->fps.lines) {
+        plat::pixels::DrawText(window, a.left + 10, top, line);
+        top += plat::pixels::TEXT_LINE_HEIGHT;
+    }
+}
+
 bool InputEnds(const plat::wayland::Connection& c) {
     return c.ended || (c.pointerSeen && PointerMovedFar(c.pointerFrom, c.pointerAt));
 }
@@ -92,7 +106,10 @@ int EventLoop(WaylandRun* run) {
         const std::uint64_t now = NowMicroseconds();
         if (now >= nextTick) {
             // Nothing is drawn while no output shows the last frame.
-            if (run->sceneUp && run->areaCount > 0 && plat::wayland::AnyOutputReady(c)) AdvanceFrame(&c);
+            if (run->sceneUp && run->areaCount > 0 && plat::wayland::AnyOutputReady(c)) {
+                if (c.overlay) hack::CountFpsFrame(&run->fps, now);
+                AdvanceFrame(&c);
+            }
             nextTick = nextTick + run->delayUs > now ? nextTick + run->delayUs : now + run->delayUs;
             continue;
         }
@@ -115,8 +132,14 @@ void CatchWaylandStopSignals() {
 
 bool WaylandStopRequested() { return stopRequested != 0; }
 
-bool OpenWaylandRun(WaylandRun* run, const SaverOptions& options) {
+void TakeWaylandRunOptions(WaylandRun* run, const SaverOptions& options) {
     run->delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
+    run->connection.overlay = options.showFps ? DrawFpsFigures : nullptr;
+    run->connection.overlayData = run;
+}
+
+bool OpenWaylandRun(WaylandRun* run, const SaverOptions& options) {
+    TakeWaylandRunOptions(run, options);
     if (!plat::wayland::Connect(&run->connection)) return false;
     plat::wayland::ShowOnOutputs(&run->connection);
     return true;

@@ -7,6 +7,7 @@
 
 #include "app/animation.h"
 #include "app/saver_options.h"
+#include "hack/fps.h"
 #include "platform/wayland/surface.h"
 
 namespace hack {
@@ -28,7 +29,11 @@ struct WaylandRun {
     plat::Rect areas[MAX_FIELDS]{};
     std::int32_t areaCount = 0;
     bool sceneUp = false;
+    FpsFigures fps;  // shown in the first field with -fps
 };
+
+// Takes the options the run follows (-delay, -fps) before it shows anything.
+void TakeWaylandRunOptions(WaylandRun* run, const SaverOptions& options);
 
 // Connects to the compositor and asks for a surface on every output. False,
 // after one line on standard error, when there is no compositor or it lacks

@@ -8,6 +8,7 @@
 
 #include "allocation_failure.h"
 #include "app/animation.h"
+#include "app/full_screen_rule.h"
 #include "app/settings.h"
 #include "fake.h"
 #include "fake_clock.h"
@@ -179,6 +180,26 @@ TEST(FieldAreas, OfOutputsSideBySideLeaveOutEmptyOnesAndThoseBeyondTheWidest) {
     for (const plat::Rect& a : std::vector<plat::Rect>(areas, areas + 3)) got.push_back({a.left, a.top, a.right, a.bottom});
     EXPECT_EQ(got, (std::vector<std::vector<int>>{{0, 0, 1024, 768}, {1024, 0, 1824, 600}, {1824, 0, 1844, 10}}));
     EXPECT_EQ(std::vector<int>({width, height}), std::vector<int>({1844, 768}));
+}
+
+// Two surfaces share one area only where both configures show full screen refused
+// (states: 1 maximized, 2 full screen, 4 activated, 8 tiled at the bottom).
+TEST(FieldAreas, ShareOneAreaOnlyWhereBothConfiguresShowFullScreenRefused) {
+    struct Row {
+        std::vector<std::uint32_t> a, b;
+        std::int32_t widthB;
+        bool shared;
+    } rows[] = {
+        {{1, 4}, {1}, 2560, true},  // cage's layout
+        {{8}, {1}, 2560, true},
+        {{4}, {}, 2560, false},     // the full-screen state left out: each keeps its output
+        {{1}, {1, 2}, 2560, false},
+        {{1}, {1}, 800, false},
+    };
+    for (const Row& r : rows)
+        EXPECT_EQ(ShareOneArea({2560, 720, ReadFullScreenShown(r.a.data(), r.a.size())},
+                               {r.widthB, 720, ReadFullScreenShown(r.b.data(), r.b.size())}),
+                  r.shared);
 }
 
 TEST_F(AnimationWindow, AFullScreenWindowHasAFieldPerScreenDrawnOnlyOnItsScreen) {

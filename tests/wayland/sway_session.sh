@@ -4,7 +4,8 @@
 # sway has none of. Outputs: HEADLESS-1 at 1024x768 at 0,0, and as many more as
 # pendral_sway_start is given ("WIDTHxHEIGHT X Y" each).
 #   pendral_sway_start [OUTPUT...]  sets SWAY_USER, SWAY_UID, SWAY_GID, SWAY_DIR,
-#                                   SWAYSOCK and WAYLAND_DISPLAY (exported)
+#                                   SWAYSOCK, WAYLAND_DISPLAY and PENDRAL_WAYVNC_PID
+#                                   (exported)
 #   pendral_as_sway_user CMD...     runs CMD as that user in the session
 #   pendral_sway_stop               ends sway and wayvnc, removes the user and folder
 
@@ -44,6 +45,7 @@ pendral_sway_start() {
   # A port of its own for wayvnc; nothing connects to it.
   pendral_exec_as_sway_user wayvnc 127.0.0.1 $((20000 + $$ % 20000)) >"$SWAY_DIR/wayvnc.log" 2>&1 &
   PENDRAL_WAYVNC_PID=$!
+  export PENDRAL_WAYVNC_PID
   local n=2 out
   for out in "$@"; do
     pendral_as_sway_user swaymsg create_output >/dev/null || return 1

@@ -167,9 +167,10 @@ TEST_F(OnSway, BothOutputsShowAFieldAndAKeyThePointerASignalOrTheCompositorsEndE
         std::vector<std::string> action;  // as the session's user; none: SIGTERM
         bool held = false;                // the action is still running once the saver ended
         bool ownSway = false;             // the saver runs on a sway of its own, which is stopped
+        bool fps = false;                 // with -fps: its white figures at the first output's lower left
     };
     const Row rows[] = {
-        {"a key", {"wtype", "k"}},
+        {"a key", {"wtype", "k"}, false, false, true},
         {"a key held", {"wtype", "-s", "300", "-P", "space", "-s", "60000", "-p", "space"}, true},
         {"the pointer moved", {"swaymsg", "seat", "-", "cursor", "move", "40", "30"}},
         {"SIGTERM", {}},
@@ -182,7 +183,7 @@ TEST_F(OnSway, BothOutputsShowAFieldAndAKeyThePointerASignalOrTheCompositorsEndE
             ASSERT_TRUE(own.emplace().Start()) << own->sway.Err();
         }
         const std::string display = own ? own->display : Env("WAYLAND_DISPLAY");
-        Process saver({PENDRAL_BINARY, "-wayland"}, display);
+        Process saver({PENDRAL_BINARY, "-wayland", row.fps ? "-fps" : "-no-fps"}, display);
         Shot before, after;
         ASSERT_TRUE(WaitFor([&] { return (before = Screenshot(display)).CountLit(0, 0, 1024, 768) > 2000; }, 20s))
             << saver.Err();
@@ -194,6 +195,17 @@ TEST_F(OnSway, BothOutputsShowAFieldAndAKeyThePointerASignalOrTheCompositorsEndE
                 << a.left;
         ASSERT_EQ(std::vector<int>({after.width, after.height}), std::vector<int>({1924, 768}));
         for (const Area& a : {FIRST, SECOND}) EXPECT_GT(after.CountLit(a.left, a.top, a.right, a.bottom), 2000) << a.left;
+        // The -fps figures, white (which no body is), 10 pixels from the lower left corner.
+        const auto white = [&](int left, int top, int right, int bottom) {
+            long n = 0;
+            for (int y = top; y < bottom; ++y)
+                for (int x = left; x < right; ++x) n += std::memcmp(after.At(x, y), "\xff\xff\xff", 3) == 0;
+            return n;
+        };
+        EXPECT_EQ(white(0, 0, 1924, 768), row.fps ? white(10, 768 - 36, 100, 768 - 10) : 0);
+        if (row.fps) {
+            EXPECT_GT(white(10, 768 - 36, 100, 768 - 10), 100);
+        }
         const long all = after.CountLit(0, 0, 1924, 768);
         EXPECT_EQ(all, after.CountLit(FIRST.left, FIRST.top, FIRST.right, FIRST.bottom) +
                            after.CountLit(SECOND.left, SECOND.top, SECOND.right, SECOND.bottom));

@@ -419,6 +419,52 @@ void FlushPending(WindowObject* s, Palette palette) {
     }
     s->pendingCount = 0;
 }
+
+// A small font of its own for the -fps figures, as the X server's "fixed" draws
+// them: each character a cell of TEXT_CELL_WIDTH x TEXT_LINE_HEIGHT, its glyph 5 x 7
+// with the top row in `rows[0]` and the leftmost column in bit 4. Characters it
+// lacks are blank.
+struct Glyph {
+    char c;
+    std::uint8_t rows[7];
+};
+constexpr Glyph GLYPHS[] = {
+    {'0', {0x0E, 0x11, 0x13, 0x15, 0x19, 0x11, 0x0E}}, {'1', {0x04, 0x0C, 0x04, 0x04, 0x04, 0x04, 0x0E}},
+    {'2', {0x0E, 0x11, 0x01, 0x02, 0x04, 0x08, 0x1F}}, {'3', {0x1F, 0x02, 0x04, 0x02, 0x01, 0x11, 0x0E}},
+    {'4', {0x02, 0x06, 0x0A, 0x12, 0x1F, 0x02, 0x02}}, {'5', {0x1F, 0x10, 0x1E, 0x01, 0x01, 0x11, 0x0E}},
+    {'6', {0x06, 0x08, 0x10, 0x1E, 0x11, 0x11, 0x0E}}, {'7', {0x1F, 0x01, 0x02, 0x04, 0x08, 0x08, 0x08}},
+    {'8', {0x0E, 0x11, 0x11, 0x0E, 0x11, 0x11, 0x0E}}, {'9', {0x0E, 0x11, 0x11, 0x0F, 0x01, 0x02, 0x0C}},
+    {'F', {0x1F, 0x10, 0x10, 0x1E, 0x10, 0x10, 0x10}}, {'P', {0x1E, 0x11, 0x11, 0x1E, 0x10, 0x10, 0x10}},
+    {'S', {0x0F, 0x10, 0x10, 0x0E, 0x01, 0x01, 0x1E}}, {'L', {0x10, 0x10, 0x10, 0x10, 0x10, 0x10, 0x1F}},
+    {'o', {0x00, 0x00, 0x0E, 0x11, 0x11, 0x11, 0x0E}}, {'a', {0x00, 0x00, 0x0E, 0x01, 0x0F, 0x11, 0x0F}},
+    {'d', {0x01, 0x01, 0x0D, 0x13, 0x11, 0x11, 0x0F}}, {':', {0x00, 0x0C, 0x0C, 0x00, 0x0C, 0x0C, 0x00}},
+    {'.', {0x00, 0x00, 0x00, 0x00, 0x00, 0x0C, 0x0C}}, {'%', {0x18, 0x19, 0x02, 0x04, 0x08, 0x13, 0x03}},
+};
+constexpr int GLYPH_TOP = 3;  // the glyph's first row in its cell
+
+// The glyph's pixel (column, row of the cell) is lit.
+bool GlyphLit(char c, int column, int row) {
+    if (column >= 5 || row < GLYPH_TOP || row >= GLYPH_TOP + 7) return false;
+    for (const Glyph& g : GLYPHS)
+        if (g.c == c) return (g.rows[row - GLYPH_TOP] >> (4 - column)) & 1;
+    return false;
+}
+
+// A pixel value written at `at` as the window stores it.
+void StorePixel(const PixelFormat& f, std::uint32_t pixel, char* at) {
+    if (f.bitsPerPixel == 24) {
+        for (int k = 0; k < 3; ++k) at[k] = static_cast<char>(pixel >> (8 * (f.lsbFirst ? k : 2 - k)));
+        return;
+    }
+    const std::uint32_t stored = InStoredOrder(f, pixel);
+    if (f.bitsPerPixel == 16) {
+        const auto half = static_cast<std::uint16_t>(stored);
+        std::memcpy(at, &half, 2);
+    } else {
+        std::memcpy(at, &stored, 4);
+    }
+}
+
 }  // namespace
 
 namespace pixels {
@@ -447,6 +493,26 @@ bool OpenWindow(WindowObject* s, const PixelTarget* target, const PixelFormat& f
     return true;
 }
 
+void DrawText(WindowObject* s, std::int32_t x, std::int32_t top, const char* text) {
+    const std::int32_t width = static_cast<std::int32_t>(std::strlen(text)) * TEXT_CELL_WIDTH;
+    if (!s->target || width == 0) return;
+    const PixelFormat& f = s->pixelFormat;
+    const std::uint32_t white = f.redMask | f.greenMask | f.blueMask | f.spareBits;
+    const int bytes = f.bitsPerPixel / 8;
+    for (std::int32_t row = 0; row < TEXT_LINE_HEIGHT;) {
+        std::int32_t rows = TEXT_LINE_HEIGHT - row;
+        std::int64_t rowBytes = 0;
+        char* out = s->target->begin(s, x, top + row, width, &rows, &rowBytes);
+        if (!out) return;  // not on the window's pixels
+        for (std::int32_t r = 0; r < rows; ++r)
+            for (std::int32_t i = 0; i < width; ++i)
+                StorePixel(f, GlyphLit(text[i / TEXT_CELL_WIDTH], i % TEXT_CELL_WIDTH, row + r) ? white : s->blackPixel,
+                           out + r * rowBytes + std::int64_t{i} * bytes);
+        s->target->put(s, x, top + row, width, rows);
+        row += rows;
+    }
+}
+
 void CloseWindow(WindowObject* s) {
     delete[] s->composedRow;
     s->composedRow = nullptr;
@@ -471,6 +537,7 @@ void ReleaseWindowDc(Window window, DeviceContext dc) {
     FlushPending(window, dc ? dc->selectedPalette : nullptr);
     window->layers = nullptr;
     window->layerCount = 0;
+    if (window->overlay) window->overlay(window, window->overlayData);
     window->target->frameEnd(window);
 }
 

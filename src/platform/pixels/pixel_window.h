@@ -113,6 +113,9 @@ struct WindowObject {
     ConvertedPicture converted[MAX_CONVERTED_PICTURES];
     int nextConverted = 0;
     int lastConverted = 0;
+    // Drawn over each frame before the back end shows it (the -fps figures); null: none.
+    void (*overlay)(WindowObject* window, void* data) = nullptr;
+    void* overlayData = nullptr;
     DeviceContextObject windowDc{this, nullptr, nullptr};
     DeviceContextObject memoryDc{this, nullptr, nullptr};
 };
@@ -127,6 +130,11 @@ bool OpenWindow(WindowObject* window, const PixelTarget* target, const PixelForm
 
 // Lets go of what OpenWindow and the frames made (not of the window itself).
 void CloseWindow(WindowObject* window);
+
+// One line of text, white on black, in cells of TEXT_CELL_WIDTH x TEXT_LINE_HEIGHT
+// from (x, top) of the window; nothing where the back end has no pixels for it.
+inline constexpr std::int32_t TEXT_CELL_WIDTH = 6, TEXT_LINE_HEIGHT = 13;
+void DrawText(WindowObject* window, std::int32_t x, std::int32_t top, const char* text);
 
 }  // namespace pixels
 }  // namespace plat

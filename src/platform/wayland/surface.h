@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "app/full_screen_rule.h"
 #include "platform/pixels/pixel_window.h"
 #include "platform/types.h"
 
@@ -60,7 +61,7 @@ struct Output {
     ::xdg_toplevel* toplevel = nullptr;
     bool configured = false;
     std::int32_t logicalWidth = 0, logicalHeight = 0;  // the surface's size, as configured
-    bool fullscreen = false;  // the compositor granted full screen (on the output asked for)
+    FullScreenShown fullScreen = FullScreenShown::Untold;  // what the last configure showed of it
     bool declined = false;    // given the same area as another surface: taken away, no field
     // Device pixels of its field; its place in the window.
     std::int32_t width = 0, height = 0;

@@ -18,13 +18,15 @@
 //               given another size is neither drawn on nor shown until its
 //               pixels and buffers are made again at that size.
 // Input:        a key, a button, a touch, the pointer moved beyond a few pixels
-//               (app/pointer_rule.h), or a surface closed end the run.
+//               (app/pointer_rule.h), or a surface closed end the run; the
+//               seat's keyboard, pointer and touch are followed as they come and go.
 // Limitations:  a full-screen toplevel, not a lock surface: the compositor may
 //               let other windows over it; keyboard focus is what the
 //               compositor gives a new window. A change of outputs sets every
-//               field up again with a new scatter. No -fps overlay. Where full
-//               screen is not granted, surfaces given the same size are taken
-//               to share one area (cage's layout): one of them draws there.
+//               field up again with a new scatter. Where full
+//               screen is refused (maximized or tiled instead), surfaces given
+//               the same size are taken to share one area (cage's layout): one
+//               of them draws there.
 // Improvements: ext-session-lock (locking as a saver); fractional scale;
 //               keeping the other outputs' bodies when one comes or goes.
 // Dependencies: libwayland-client; at build time wayland-scanner and wayland-protocols.
@@ -41,6 +43,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/full_screen_rule.h"
 #include "platform/x11/surface.h"
 #include "xdg-shell-client-protocol.h"
 
@@ -92,13 +95,14 @@ void OnOutputScale(void* data, wl_output*, std::int32_t factor) { static_cast<Ou
 // Listeners end with null for the events of versions later than the one bound.
 const wl_output_listener OUTPUT_LISTENER{OnOutputGeometry, OnOutputMode, OnOutputDone, OnOutputScale, nullptr, nullptr};
 
+static_assert(TOPLEVEL_MAXIMIZED == XDG_TOPLEVEL_STATE_MAXIMIZED && TOPLEVEL_FULLSCREEN == XDG_TOPLEVEL_STATE_FULLSCREEN &&
+              TOPLEVEL_TILED_LEFT == XDG_TOPLEVEL_STATE_TILED_LEFT && TOPLEVEL_TILED_BOTTOM == XDG_TOPLEVEL_STATE_TILED_BOTTOM);
+
 void OnToplevelConfigure(void* data, xdg_toplevel*, std::int32_t width, std::int32_t height, wl_array* states) {
     auto* o = static_cast<Output*>(data);
     o->logicalWidth = width;
     o->logicalHeight = height;
-    o->fullscreen = false;
-    for (std::size_t k = 0; k < states->size / sizeof(std::uint32_t); ++k)
-        o->fullscreen = o->fullscreen || static_cast<const std::uint32_t*>(states->data)[k] == XDG_TOPLEVEL_STATE_FULLSCREEN;
+    o->fullScreen = ReadFullScreenShown(static_cast<const std::uint32_t*>(states->data), states->size / sizeof(std::uint32_t));
 }
 
 void OnToplevelClose(void*, xdg_toplevel*) { connection->ended = true; }
@@ -107,14 +111,14 @@ const xdg_toplevel_listener TOPLEVEL_LISTENER{OnToplevelConfigure, OnToplevelClo
 
 // A compositor that does not grant full screen on the output asked for (cage)
 // gives each surface an area of its choosing, the same one for all of them (its
-// whole layout): a surface given a size but not full screen, the same size as
-// another such surface, would draw a field that the other covers. It is taken
-// away (ShowOnOutputs) and draws none, until the surfaces are shown again.
+// whole layout): a surface that shares it with another (full-screen rule) would
+// draw a field that the other covers. It is taken away (ShowOnOutputs) and draws
+// none, until the surfaces are shown again.
 bool SharesArea(const Output& o) {
-    if (o.fullscreen || o.logicalWidth <= 0 || o.logicalHeight <= 0) return false;
+    const ConfiguredSurface self{o.logicalWidth, o.logicalHeight, o.fullScreen};
     for (const Output* p : connection->outputs)
-        if (p != &o && p->configured && !p->declined && !p->fullscreen && p->logicalWidth == o.logicalWidth &&
-            p->logicalHeight == o.logicalHeight)
+        if (p != &o && p->configured && !p->declined &&
+            ShareOneArea(self, {p->logicalWidth, p->logicalHeight, p->fullScreen}))
             return true;
     return false;
 }
@@ -158,7 +162,7 @@ void DestroySurface(Output* o) {
     o->xdgSurface = nullptr;
     o->surface = nullptr;
     o->configured = false;
-    o->fullscreen = false;
+    o->fullScreen = FullScreenShown::Untold;
     o->logicalWidth = o->logicalHeight = 0;
 }
 
@@ -219,20 +223,32 @@ void OnTouchCancel(void*, wl_touch*) {}
 
 const wl_touch_listener TOUCH_LISTENER{OnTouchDown, OnTouchUp, OnTouchMotion, OnTouchFrame, OnTouchCancel, nullptr, nullptr};
 
-void OnSeatCapabilities(void* data, wl_seat* seat, std::uint32_t capabilities) {
+// Input devices come and go (every virtual keyboard is a new one): each
+// capability is followed for as long as the program runs, its object let go when
+// the seat loses it and a new one got when it comes back, since the old one then
+// gets nothing more.
+template <class Device, class Listener>
+void Follow(Connection* c, bool has, Device** device, Device* (*get)(wl_seat*),
+            int (*listen)(Device*, const Listener*, void*), const Listener* listener, void (*release)(Device*),
+            void (*destroy)(Device*)) {
+    if (has && !*device) {
+        *device = get(c->seat);
+        listen(*device, listener, c);
+    } else if (!has && *device) {
+        (wl_seat_get_version(c->seat) >= WL_POINTER_RELEASE_SINCE_VERSION ? release : destroy)(*device);
+        *device = nullptr;
+    }
+}
+
+void OnSeatCapabilities(void* data, wl_seat*, std::uint32_t capabilities) {
     auto* c = static_cast<Connection*>(data);
-    if ((capabilities & WL_SEAT_CAPABILITY_POINTER) && !c->pointer) {
-        c->pointer = wl_seat_get_pointer(seat);
-        wl_pointer_add_listener(c->pointer, &POINTER_LISTENER, c);
-    }
-    if ((capabilities & WL_SEAT_CAPABILITY_KEYBOARD) && !c->keyboard) {
-        c->keyboard = wl_seat_get_keyboard(seat);
-        wl_keyboard_add_listener(c->keyboard, &KEYBOARD_LISTENER, c);
-    }
-    if ((capabilities & WL_SEAT_CAPABILITY_TOUCH) && !c->touch) {
-        c->touch = wl_seat_get_touch(seat);
-        wl_touch_add_listener(c->touch, &TOUCH_LISTENER, c);
-    }
+    Follow(c, capabilities & WL_SEAT_CAPABILITY_POINTER, &c->pointer, wl_seat_get_pointer, wl_pointer_add_listener,
+           &POINTER_LISTENER, wl_pointer_release, wl_pointer_destroy);
+    if (!c->pointer) c->pointerSeen = false;
+    Follow(c, capabilities & WL_SEAT_CAPABILITY_KEYBOARD, &c->keyboard, wl_seat_get_keyboard, wl_keyboard_add_listener,
+           &KEYBOARD_LISTENER, wl_keyboard_release, wl_keyboard_destroy);
+    Follow(c, capabilities & WL_SEAT_CAPABILITY_TOUCH, &c->touch, wl_seat_get_touch, wl_touch_add_listener,
+           &TOUCH_LISTENER, wl_touch_release, wl_touch_destroy);
 }
 
 void OnSeatName(void*, wl_seat*, const char*) {}
@@ -265,7 +281,8 @@ void OnGlobal(void* data, wl_registry* registry, std::uint32_t name, const char*
         c->wmBase = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 1));
         xdg_wm_base_add_listener(c->wmBase, &WM_BASE_LISTENER, c);
     } else if (std::strcmp(interface, wl_seat_interface.name) == 0 && !c->seat) {
-        c->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 1));
+        // Version 3 for the devices' release; later ones send events not listened to.
+        c->seat = static_cast<wl_seat*>(bind(&wl_seat_interface, 3));
         wl_seat_add_listener(c->seat, &SEAT_LISTENER, c);
     } else if (std::strcmp(interface, wl_output_interface.name) == 0 && version >= 2) {
         auto* o = new Output{};
@@ -580,9 +597,7 @@ void Disconnect(Connection* c) {
     CloseWindow(c);
     for (Output* o : c->outputs) DestroyOutput(o);
     c->outputs.clear();
-    if (c->pointer) wl_pointer_destroy(c->pointer);
-    if (c->keyboard) wl_keyboard_destroy(c->keyboard);
-    if (c->touch) wl_touch_destroy(c->touch);
+    if (c->seat) OnSeatCapabilities(c, c->seat, 0);  // its devices let go
     if (c->seat) wl_seat_destroy(c->seat);
     if (c->wmBase) xdg_wm_base_destroy(c->wmBase);
     if (c->shm) wl_shm_destroy(c->shm);
