@@ -180,12 +180,32 @@ TEST_F(PackedDibTest, TruncatedFilesGiveNullOrZeroFilledParts) {
     EXPECT_EQ(fewRows[1064 + 31], 0);
 }
 
+// Each is reported to the user once, named; a refused size names the size claimed.
 TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
     struct Case {
         const char* what;
         std::function<void(InfoBitmap&)> change;
+        const char* report = nullptr;  // the whole report, where it is checked
+    };
+    const auto rle8 = [](InfoBitmap& s, std::int32_t width, std::int32_t height) {
+        s.compression = DIB_RLE8;
+        s.width = width;
+        s.height = height;
+        s.pixelBytes = 2;  // the end mark alone
+        s.pixel = [](std::uint32_t i) { return static_cast<std::uint8_t>(i); };
     };
     const Case cases[] = {
+        {"RLE8 of 16384 x 16384 in 2 bytes", [&](InfoBitmap& s) { rle8(s, 16384, 16384); },
+         "PICTURE: 16384 x 16384 pixels; a picture has at most 4096 x 4096 (16777216) pixels"},
+        {"a row over 4096 x 4096", [&](InfoBitmap& s) { rle8(s, 16384, 1025); },
+         "PICTURE: 16384 x 1025 pixels; a picture has at most 4096 x 4096 (16777216) pixels"},
+        {"height 0 named", [](InfoBitmap& s) { s.height = 0; },
+         "PICTURE: 4 x 0 pixels; a picture has 1 to 16384 pixels on a side"},
+        {"uncompressed 4097 x 4096, cut short", [](InfoBitmap& s) { s.width = 4097; s.height = -4096; s.pixelBytes = 0; },
+         "PICTURE: 4097 x 4096 pixels; a picture has at most 4096 x 4096 (16777216) pixels"},
+        {"not a bitmap", [](InfoBitmap& s) { s.headerSize = 0; }, "PICTURE: not a bitmap"},
+        {"RLE4 named", [](InfoBitmap& s) { s.compression = DIB_RLE4; s.bitCount = 4; },
+         "PICTURE: compressed with RLE4; only uncompressed or bottom-up RLE8 bitmaps are used"},
         {"width 0", [](InfoBitmap& s) { s.width = 0; }},
         {"width -4", [](InfoBitmap& s) { s.width = -4; s.pixelBytes = 0; }},
         {"width 16385", [](InfoBitmap& s) { s.width = 16385; s.pixelBytes = 0; }},
@@ -212,9 +232,22 @@ TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
     for (const Case& c : cases) {
         InfoBitmap s;
         c.change(s);
+        fake::Files().reports.clear();
         EXPECT_EQ(LoadFile(Make(s)), nullptr) << c.what;
+        ASSERT_EQ(fake::Files().reports.size(), 1u) << c.what;
+        if (c.report) {
+            EXPECT_EQ(fake::Files().reports[0], c.report);
+        }
     }
-    // The largest accepted sides.
+    // The largest accepted sides and picture: an RLE8 stream of the end mark alone
+    // gives all of its 4096 x 4096 pixels, zero.
+    InfoBitmap largest;
+    rle8(largest, 16384, 1024);
+    fake::Files().reports.clear();
+    const std::uint8_t* all = LoadFile(Make(largest));
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(PackedDibBlockBytes(all), 1064u + 16384 * 1024);
+    EXPECT_TRUE(fake::Files().reports.empty());
     InfoBitmap big;
     big.width = 16384;
     big.height = -1;
