@@ -651,6 +651,19 @@ TEST(OtherVisuals, Depth16OverTcpWithoutSharedMemoryDrawsAndPseudoColourIsRefuse
     EXPECT_NE(saver.Errors().find("not TrueColor of depth 16, 24 or 32"), std::string::npos) << saver.Errors();
 }
 
+// What plat::x11::ListRandrMonitors and ListXineramaScreens each give: `monitors` (x, y, width, height).
+void ExpectMonitorsListed(Display* d, const std::vector<std::array<int, 4>>& monitors) {
+    std::vector<std::array<int, 4>> want;
+    for (const auto& [x, y, width, height] : monitors) want.push_back({x, y, x + width, y + height});
+    for (const auto list : {plat::x11::ListRandrMonitors, plat::x11::ListXineramaScreens}) {
+        plat::Rect listed[4]{};
+        const std::int32_t n = list(d, listed, 4);
+        std::vector<std::array<int, 4>> got;
+        for (std::int32_t i = 0; i < n; ++i) got.push_back({listed[i].left, listed[i].top, listed[i].right, listed[i].bottom});
+        EXPECT_EQ(got, want) << (list == plat::x11::ListRandrMonitors ? "RandR" : "Xinerama");
+    }
+}
+
 // -root on two monitors of different sizes at an offset (the dummy X server that
 // the x11_monitors test starts): a field on each monitor and nothing lit where none
 // shows, as it starts and after the monitors moved (the primary one to the right of
@@ -708,16 +721,7 @@ TEST(Monitors, RootHasAFieldOnEachAndNothingLitWhereNoneShows) {
             ASSERT_EQ(std::system(layout.xrandr), 0);
             // RandR's monitors and the screens of Xinerama (which the server makes of
             // them) each give every monitor whole, where it is.
-            std::vector<std::array<int, 4>> want;
-            for (const auto& [mx, my, mw, mh] : layout.monitors) want.push_back({mx, my, mx + mw, my + mh});
-            for (const auto list : {plat::x11::ListRandrMonitors, plat::x11::ListXineramaScreens}) {
-                plat::Rect listed[4]{};
-                const std::int32_t n = list(d, listed, 4);
-                std::vector<std::array<int, 4>> got;
-                for (std::int32_t i = 0; i < n; ++i)
-                    got.push_back({listed[i].left, listed[i].top, listed[i].right, listed[i].bottom});
-                EXPECT_EQ(got, want) << (list == plat::x11::ListRandrMonitors ? "RandR" : "Xinerama");
-            }
+            if (!w) ExpectMonitorsListed(d, layout.monitors);
             for (const auto& m : layout.monitors)
                 EXPECT_TRUE(WaitFor([&] { return Look(d, root, m[0], m[1], m[2], m[3]).green > 500; }))
                     << m[0] << "," << m[1];
