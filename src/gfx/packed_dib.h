@@ -86,8 +86,9 @@ bool CompressionRefused(const DibHeader& header, char* why, std::size_t size);
 // when none opens, the built-in bitmap of that name exactly as stored (read-only).
 // Null when neither exists or the bitmap is unusable (CompressionRefused among
 // others); a file that opens but gives no bitmap is reported to the user first
-// (plat::ReportUnusableFile), its size named where that is what is refused. A file's picture stored top row first (negative height) comes back
-// bottom-up, with a positive height. An RLE8 picture comes back decoded, its
+// (plat::ReportUnusableFile), its size named where that is what is refused. A
+// file's picture stored top row first (negative height) comes back bottom-up,
+// with a positive height. An RLE8 picture comes back decoded, its
 // header saying uncompressed: what its stream leaves out (a stream cut short,
 // skipped by a delta, or a row ended early) is colour index 0; pixels that a run
 // would put right of its row are dropped, and a delta or row end past the top

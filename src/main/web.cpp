@@ -93,7 +93,8 @@ bool Refuse(const char* name, char* why, std::size_t size) {
     plat::CloseFile(file);
     if (!headers) {
         std::snprintf(why, size, "not a bitmap");
-    } else if (BitCountRefused(h, why, size) || CompressionRefused(h, why, size) || SizeRefused(h, MIN_PICTURE_SIDE, why, size)) {
+    } else if (BitCountRefused(h, why, size) || CompressionRefused(h, why, size) ||
+               SizeRefused(h, MIN_PICTURE_SIDE, why, size)) {
     } else if (!shaped) {
         std::snprintf(why, size, "not a bitmap");
     } else if (h.compression != DIB_RLE8 && rest < layout.pixelBytes) {  // a compressed stream is shorter

@@ -272,7 +272,7 @@ TEST_F(Desks, EveryMonitorShowsAFieldOfItsOwnAndNothingLiesWhereNoneShows) {
         Pump(1500);
         ASSERT_TRUE(saver.Running()) << "closed";
         if (&row == rows) {
-            EXPECT_FALSE(OutsideWorkAreas().empty()) << "no monitor has a work area smaller than itself (desks.sh's bar)";
+            EXPECT_FALSE(OutsideWorkAreas().empty()) << "no work area smaller than its monitor (desks.sh's bar)";
         }
         ExpectAFieldOnEveryMonitorOnly(window);
         KeyPress(VK_SPACE);
