@@ -325,12 +325,12 @@ const CHECKS = {
         said: ['count given 2 times; the last one counts: count=60'] },
       { query: `?attraction=${long}&red=1`, settings: 'count=51&attraction=10&refresh=5&red=1&blue=0',
         said: ['attraction=AAAA', 'longer than any setting; using the default'] },
-      { stored: `count=7&attraction=${huge}`, query: '', settings: 'count=7&attraction=10&refresh=5&red=0&blue=0',
-        said: ['saved: attraction=AAAA'] },
       // Six problems: the notice's five lines are the first four and how many more.
       { query: '?count=a&count=b&attraction=c&refresh=d&red=e&blue=f', settings: 'count=51&attraction=10&refresh=5&red=0&blue=0',
         said: [], lines: ['address: count given 2 times', 'address: count=b: ', 'address: attraction=c: ', 'address: refresh=d: ',
           'and 2 more'] },
+      { stored: `count=7&attraction=${huge}`, query: '', settings: 'count=7&attraction=10&refresh=5&red=0&blue=0',
+        said: ['saved: attraction=AAAA'] },
     ];
     for (const { query, stored, settings, said, lines } of rows) {
       const what = query.slice(0, 40) || 'stored';
