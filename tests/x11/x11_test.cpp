@@ -387,8 +387,8 @@ TEST_F(OnDisplay, SaversStartedInTheSameSecondOnEqualWindowsScatterApart) {
 }
 
 // Pictures are found by their name with and without ".bmp"; a hostile one is
-// skipped, its sprites left out, and named on standard error once, with its
-// reason, however often the scene loads it. The blue body is drawn with -blue.
+// skipped, its sprites left out, and named on standard error with its reason.
+// The blue body is drawn with -blue.
 TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
     struct Case {
         std::vector<std::pair<std::string, std::string>> files;  // name in the folder, picture of res/, junk or huge
@@ -659,7 +659,8 @@ void ExpectMonitorsListed(Display* d, const std::vector<std::array<int, 4>>& mon
         plat::Rect listed[4]{};
         const std::int32_t n = list(d, listed, 4);
         std::vector<std::array<int, 4>> got;
-        for (std::int32_t i = 0; i < n; ++i) got.push_back({listed[i].left, listed[i].top, listed[i].right, listed[i].bottom});
+        for (std::int32_t i = 0; i < n; ++i)
+            got.push_back({listed[i].left, listed[i].top, listed[i].right, listed[i].bottom});
         EXPECT_EQ(got, want) << (list == plat::x11::ListRandrMonitors ? "RandR" : "Xinerama");
     }
 }
