@@ -29,7 +29,7 @@ pendral_need_packages() {
     googletest clang libclang-rt-dev \
     g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 fonts-wine \
     $(pendral_wine_libs) $(pendral_wine_libs i386) \
-    xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils xdotool xscreensaver \
+    xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool xscreensaver \
     nsis dpkg-dev file lintian desktop-file-utils zip unzip \
     sway grim wtype wayvnc swayidle kwin-wayland mutter cage weston dbus \
     systemd dbus-user-session python3-dbus python3-gi

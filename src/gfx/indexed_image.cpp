@@ -1,11 +1,13 @@
 #include "gfx/indexed_image.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
 #include "gfx/packed_dib.h"
 #include "platform/drawing.h"
+#include "platform/file.h"
 
 namespace {
 
@@ -107,6 +109,12 @@ void ReadSystemColours(plat::PaletteEntry (&entries)[kColours]) {
 
 }  // namespace
 
+bool BitCountRefused(const DibHeader& h, char* why, std::size_t size) {
+    if (h.bitCount == 8) return false;
+    std::snprintf(why, size, "a bitmap of %u bits per pixel; only 8-bit ones are used", unsigned{h.bitCount});
+    return true;
+}
+
 IndexedImage::~IndexedImage() { Clear(); }
 
 void IndexedImage::Clear() {
@@ -129,7 +137,12 @@ void IndexedImage::LoadFromBitmap(const char* name) {
     // Files come bottom-up; a built-in picture stored top-down could not be drawn.
     const DibHeader h = ReadDibHeader(dib);
     DibLayout layout;
-    if (h.bitCount != 8 || h.height < 0 || !ComputeDibLayout(h, &layout)) return;
+    char why[80];
+    if (BitCountRefused(h, why, sizeof why)) {
+        plat::ReportUnusableFile(name, why);
+        return;
+    }
+    if (h.height < 0 || !ComputeDibLayout(h, &layout)) return;
     header = dib;
     width = h.width;
     height = h.height;

@@ -3,6 +3,7 @@
 // buffer of the platform. Coordinates count x from the left and y from the top.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/types.h"
@@ -10,6 +11,11 @@
 namespace plat {
 struct BackBufferLayer;
 }
+struct DibHeader;
+
+// Whether a picture of that header's bit count is refused (only 8-bit ones are
+// used); then `why` says so for the user.
+bool BitCountRefused(const DibHeader& header, char* why, std::size_t size);
 
 // Source pixels of this colour index are left out by CopyRectTransparent.
 inline constexpr std::uint8_t TRANSPARENT_INDEX = 10;
@@ -26,7 +32,8 @@ public:
 
     // Loads the 8-bit picture of that name (file first, then built-in; a file
     // stored top row first is turned bottom-up). Any other kind of picture, or
-    // none, leaves the image empty (null header).
+    // none, leaves the image empty (null header); a file of another bit count is
+    // reported to the user (plat::ReportUnusableFile).
     void LoadFromBitmap(const char* name);
 
     // Makes the image a zero-filled (colour index 0) blank; returns its packed bitmap

@@ -264,11 +264,25 @@ bool CompressionRefused(const DibHeader& h, char* why, std::size_t size) {
     return true;
 }
 
+bool SizeRefused(const DibHeader& h, std::int32_t minSide, char* why, std::size_t size) {
+    const long long width = h.width, height = h.height < 0 ? -static_cast<long long>(h.height) : h.height;
+    if (width < minSide || width > DIB_MAX_SIDE || height < minSide || height > DIB_MAX_SIDE) {
+        if (why)
+            std::snprintf(why, size, "%lld x %lld pixels; a picture has %d to %d pixels on a side", width, height,
+                          int{minSide}, int{DIB_MAX_SIDE});
+    } else if (width * height > DIB_MAX_PIXELS) {
+        if (why)
+            std::snprintf(why, size, "%lld x %lld pixels; a picture has at most 4096 x 4096 (%lld) pixels", width,
+                          height, static_cast<long long>(DIB_MAX_PIXELS));
+    } else {
+        return false;
+    }
+    return true;
+}
+
 bool ComputeDibLayout(const DibHeader& h, DibLayout* layout) {
     std::uint32_t colours = 0;
-    if (!TableShape(h, &colours)) return false;
-    if (h.width <= 0 || h.width > DIB_MAX_SIDE) return false;
-    if (h.height == 0 || h.height < -DIB_MAX_SIDE || h.height > DIB_MAX_SIDE) return false;
+    if (!TableShape(h, &colours) || SizeRefused(h, 1, nullptr, 0)) return false;
     // Within these limits every product below fits easily in 32 bits:
     // a row is at most 32 x 16384 / 8 = 65536 bytes, all rows at most 2^30.
     const std::uint32_t rowBytes = (h.bitCount * static_cast<std::uint32_t>(h.width) + 31) / 32 * 4;
@@ -378,25 +392,23 @@ const std::uint8_t* LoadPackedDib(const char* name) {
         return block;
     }
 
+    // Whatever the file cannot give is told to the user before it is left out.
+    char why[120];
     std::uint8_t* block = ReadDibHeaders(file);
-    if (!block) {
-        plat::CloseFile(file);
-        return nullptr;
-    }
-    const DibHeader h = ReadDibHeader(block);
+    const DibHeader h = block ? ReadDibHeader(block) : DibHeader{};
     DibLayout layout;
-    if (!ComputeDibLayout(h, &layout) || CompressionRefused(h, nullptr, 0)) {
-        Release(block);
-        plat::CloseFile(file);
-        return nullptr;
-    }
-
+    std::uint8_t* grown = nullptr;
+    if (!block) std::snprintf(why, sizeof why, "not a bitmap");
+    else if (SizeRefused(h, 1, why, sizeof why) || CompressionRefused(h, why, sizeof why)) {
+    } else if (!ComputeDibLayout(h, &layout)) std::snprintf(why, sizeof why, "not a bitmap");
     // The block always holds every row, whatever biSizeImage says; rows that the
     // file does not supply stay zero.
-    std::uint8_t* grown = Grow(block, layout.pixelOffset, layout.totalBytes);
+    else if (!(grown = Grow(block, layout.pixelOffset, layout.totalBytes)))
+        std::snprintf(why, sizeof why, "out of memory for %ld x %ld pixels", long{h.width}, long{h.height});
     if (!grown) {
-        Release(block);
+        if (block) Release(block);
         plat::CloseFile(file);
+        plat::ReportUnusableFile(name, why);
         return nullptr;
     }
     if (h.compression == DIB_RLE8) {

@@ -43,6 +43,15 @@ inline constexpr std::uint32_t DIB_HEADER_BYTES = 40;
 inline constexpr std::uint32_t BLANK_PIXEL_OFFSET = 40 + 256 * 4;  // 1064
 // Largest width or height, in pixels, that a loaded or blank bitmap may have.
 inline constexpr std::int32_t DIB_MAX_SIDE = 16384;
+// Most pixels a loaded bitmap may have (4096 x 4096): its block is made whole
+// before its rows are read, so that a file of a few bytes (rows cut short, or an
+// RLE8 stream that skips or ends at once) could otherwise ask for 256 MiB of 8-bit
+// pixels or 1 GiB of 32-bit ones. A bound on the pixels rather than one derived
+// from the file's size: a valid RLE8 stream may leave most of a picture out with
+// its moves and its end mark, and a short uncompressed file is loaded with its
+// missing rows zero, so a file's size says nothing firm of what it may claim. The
+// sprites are 64 x 64 at most; a user's picture of several megapixels still fits.
+inline constexpr std::int64_t DIB_MAX_PIXELS = std::int64_t{1} << 24;
 
 DibHeader ReadDibHeader(const std::uint8_t* block);
 void WriteDibHeader(std::uint8_t* block, const DibHeader& header);
@@ -57,9 +66,16 @@ struct DibLayout {
 };
 
 // False for headers that describe no sensible bitmap: a header size below 40 or
-// above 1024, width not in 1..16384, height 0 or beyond +-16384, a bit count other
-// than 1, 4, 8, 16, 24 or 32, or more than 256 colours.
+// above 1024, width not in 1..16384, height 0 or beyond +-16384, more than
+// DIB_MAX_PIXELS pixels, a bit count other than 1, 4, 8, 16, 24 or 32, or more than
+// 256 colours.
 bool ComputeDibLayout(const DibHeader& header, DibLayout* layout);
+
+// Whether the header's width and height are refused (see ComputeDibLayout); then
+// `why` (when not null) names the claimed size for the user, as in
+// "16384 x 16384 pixels; a picture has at most 4096 x 4096 (16777216) pixels".
+// `minSide` is the least side the caller takes (1 for any bitmap).
+bool SizeRefused(const DibHeader& header, std::int32_t minSide, char* why, std::size_t size);
 
 // Whether the header's compression is refused: anything but uncompressed rows,
 // 8-bit bottom-up RLE8 and bit fields of 16 or 32 bits. Then `why` (when not null)
@@ -69,8 +85,10 @@ bool CompressionRefused(const DibHeader& header, char* why, std::size_t size);
 // The packed bitmap of that name: the bitmap file that opens under the name, or,
 // when none opens, the built-in bitmap of that name exactly as stored (read-only).
 // Null when neither exists or the bitmap is unusable (CompressionRefused among
-// others). A file's picture stored top row first (negative height) comes back
-// bottom-up, with a positive height. An RLE8 picture comes back decoded, its
+// others); a file that opens but gives no bitmap is reported to the user first
+// (plat::ReportUnusableFile), its size named where that is what is refused. A
+// file's picture stored top row first (negative height) comes back bottom-up,
+// with a positive height. An RLE8 picture comes back decoded, its
 // header saying uncompressed: what its stream leaves out (a stream cut short,
 // skipped by a delta, or a row ended early) is colour index 0; pixels that a run
 // would put right of its row are dropped, and a delta or row end past the top

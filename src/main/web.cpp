@@ -21,7 +21,8 @@
 //                                   pictures of their places; drops the others (the
 //                                   bitmap reader refuses them, not 8 bits, of a
 //                                   compression other than RLE8, smaller than
-//                                   4 x 4, or their uncompressed files end before
+//                                   4 x 4 or larger than 4096 x 4096 pixels in
+//                                   all, or their uncompressed files end before
 //                                   their pixel rows); gives the places that now show
 //                                   a dropped picture as a bit mask
 //   pendral_refusal(slot)           why a check last dropped that place's file
@@ -69,10 +70,11 @@ void StopScene() {
 }
 
 // Why the file `name` gives no picture, written to `why`; false when it gives one:
-// an 8-bit bitmap of at least 4 x 4 pixels whose file holds every pixel row, as
-// the stage reads it. A file that ends before its rows is never loaded: the
-// reader would fill the missing rows with colour 0, black on the black field, and
-// a file of a few bytes could ask for a picture of 256 MB.
+// an 8-bit bitmap of at least 4 x 4 pixels and at most DIB_MAX_PIXELS whose file
+// holds every pixel row, as the stage reads it. The size is judged from the header
+// before anything is made for the picture. A file that ends before its rows is
+// never loaded: the reader would fill the missing rows with colour 0, black on the
+// black field.
 bool Refuse(const char* name, char* why, std::size_t size) {
     plat::File file = plat::OpenFileForReading(name);
     if (!file) {
@@ -89,16 +91,12 @@ bool Refuse(const char* name, char* why, std::size_t size) {
         while (const std::uint32_t n = plat::ReadFromFile(file, chunk, sizeof chunk)) rest += n;
     }
     plat::CloseFile(file);
-    // Rows stored top first give a negative height.
-    const long long height = h.height < 0 ? -static_cast<long long>(h.height) : h.height;
     if (!headers) {
         std::snprintf(why, size, "not a bitmap");
-    } else if (h.bitCount != 8) {
-        std::snprintf(why, size, "a bitmap of %u bits per pixel; only 8-bit ones are used", unsigned{h.bitCount});
-    } else if (CompressionRefused(h, why, size)) {
-    } else if (!shaped || h.width < MIN_PICTURE_SIDE || height < MIN_PICTURE_SIDE) {
-        std::snprintf(why, size, "%ld x %lld pixels; a picture has %d to %d pixels on a side", long{h.width}, height,
-                      int{MIN_PICTURE_SIDE}, int{DIB_MAX_SIDE});
+    } else if (BitCountRefused(h, why, size) || CompressionRefused(h, why, size) ||
+               SizeRefused(h, MIN_PICTURE_SIDE, why, size)) {
+    } else if (!shaped) {
+        std::snprintf(why, size, "not a bitmap");
     } else if (h.compression != DIB_RLE8 && rest < layout.pixelBytes) {  // a compressed stream is shorter
         std::snprintf(why, size, "the file ends before its pixel rows do");
     } else {

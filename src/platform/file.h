@@ -26,4 +26,11 @@ std::uint32_t ReadFromFile(File file, void* buffer, std::uint32_t count);
 
 void CloseFile(File file);
 
+// Tells the user that the file `name` opened but gives no picture, and why (for
+// example "16384 x 16384 pixels; a picture has at most ..."). On Linux one line on
+// standard error naming the file, once per file however often it is loaded; on
+// Windows nothing (the picture is left out, as any unusable one is); on the page
+// nothing (its files are checked, and the refusal shown, before a scene loads them).
+void ReportUnusableFile(const char* name, const char* why);
+
 }  // namespace plat

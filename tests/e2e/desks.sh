@@ -17,6 +17,10 @@ stop() {
 }
 trap stop EXIT
 pendral_start_desk_display || exit 1
+# A bar along the bottom of the first monitor, as a taskbar would be: Wine gives
+# that monitor the rest as its work area. A tall one, so that the saver's discs,
+# which cover the whole monitor, soon show under it.
+xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA 0,0,1024,568 || exit 1
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPREFIX="$root/desks"

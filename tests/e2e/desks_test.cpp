@@ -33,6 +33,27 @@ protected:
         EnumDisplayMonitors(nullptr, nullptr, AddMonitor, reinterpret_cast<LPARAM>(&list));
         return list;
     }
+    static BOOL CALLBACK AddInfo(HMONITOR monitor, HDC, LPRECT, LPARAM list) {
+        MONITORINFO info{};
+        info.cbSize = sizeof info;
+        if (GetMonitorInfoA(monitor, &info)) reinterpret_cast<std::vector<MONITORINFO>*>(list)->push_back(info);
+        return TRUE;
+    }
+    // The parts of each monitor that its work area leaves out (a taskbar's place).
+    static std::vector<RECT> OutsideWorkAreas() {
+        std::vector<MONITORINFO> infos;
+        EnumDisplayMonitors(nullptr, nullptr, AddInfo, reinterpret_cast<LPARAM>(&infos));
+        std::vector<RECT> parts;
+        for (const MONITORINFO& i : infos) {
+            const RECT& m = i.rcMonitor;
+            RECT w;
+            if (!IntersectRect(&w, &i.rcWork, &m)) w = RECT{m.left, m.top, m.left, m.top};
+            for (const RECT& part : {RECT{m.left, m.top, m.right, w.top}, RECT{m.left, w.bottom, m.right, m.bottom},
+                                     RECT{m.left, m.top, w.left, m.bottom}, RECT{w.right, m.top, m.right, m.bottom}})
+                if (!IsRectEmpty(&part)) parts.push_back(part);
+        }
+        return parts;
+    }
     // Has the X server change its monitors (desks.sh runs the xrandr commands,
     // one a line) and waits until Wine lists `count` of them.
     static bool Xrandr(const std::string& commands, size_t count) {
@@ -48,7 +69,8 @@ protected:
     }
 
     // Over several frames: the window covers the virtual screen, every monitor
-    // shows green discs, and no pixel is lit where no monitor shows.
+    // shows green discs, also under its taskbar (where its work area ends), and no
+    // pixel is lit where no monitor shows.
     static void ExpectAFieldOnEveryMonitorOnly(HWND window) {
         const RECT all = VirtualScreen();
         // After a change the saver places its window again, later on a busy machine.
@@ -87,6 +109,12 @@ protected:
                     << "no field on the monitor at " << m.left << "," << m.top;
             Pump(250);
         }
+        // Discs cross every part of a field now and then: the monitor's whole field
+        // reaches under its taskbar.
+        for (const RECT& bar : OutsideWorkAreas())
+            EXPECT_TRUE(WaitFor([&] { return CountColours(Capture(bar)).NonBlack() > 200; }, WINDOW_WAIT_MS))
+                << "no field under the taskbar at " << bar.left << "," << bar.top << " to " << bar.right << ","
+                << bar.bottom;
     }
 
     // The Wine prefix of a Unix process, from its environment (Wine passes it on to
@@ -243,6 +271,9 @@ TEST_F(Desks, EveryMonitorShowsAFieldOfItsOwnAndNothingLiesWhereNoneShows) {
         ASSERT_TRUE(row.change(primaryMode_));
         Pump(1500);
         ASSERT_TRUE(saver.Running()) << "closed";
+        if (&row == rows) {
+            EXPECT_FALSE(OutsideWorkAreas().empty()) << "no work area smaller than its monitor (desks.sh's bar)";
+        }
         ExpectAFieldOnEveryMonitorOnly(window);
         KeyPress(VK_SPACE);
         EXPECT_TRUE(ExitsWith(saver, 0));

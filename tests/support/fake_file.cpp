@@ -75,6 +75,10 @@ void CloseFile(File file) {
     *f = fake::OpenedFile{};
 }
 
+void ReportUnusableFile(const char* name, const char* why) {
+    fake::fileState.reports.push_back(std::string(name) + ": " + why);
+}
+
 BuiltInData FindBuiltInBitmap(const char* name) {
     fake::Record("FindBuiltInBitmap", {fake::Arg(name)});
     auto found = fake::fileState.builtInBitmaps.find(name);

@@ -13,6 +13,7 @@ struct FileState {
     std::map<std::string, std::vector<std::uint8_t>> files;           // what OpenFileForReading finds
     std::map<std::string, std::vector<std::uint8_t>> builtInBitmaps;  // what FindBuiltInBitmap finds
     int openFiles = 0;  // files opened and not yet closed
+    std::vector<std::string> reports;  // ReportUnusableFile's "name: why", in order
 };
 
 FileState& Files();

@@ -180,16 +180,33 @@ TEST_F(PackedDibTest, TruncatedFilesGiveNullOrZeroFilledParts) {
     EXPECT_EQ(fewRows[1064 + 31], 0);
 }
 
+// Each is reported to the user once, named; a refused size names the size claimed.
 TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
     struct Case {
         const char* what;
         std::function<void(InfoBitmap&)> change;
+        const char* report = nullptr;  // the whole report, where it is checked
+    };
+    const auto rle8 = [](InfoBitmap& s, std::int32_t width, std::int32_t height) {
+        s.compression = DIB_RLE8;
+        s.width = width;
+        s.height = height;
+        s.pixelBytes = 2;  // the end mark alone
+        s.pixel = [](std::uint32_t i) { return static_cast<std::uint8_t>(i); };
     };
     const Case cases[] = {
+        {"RLE8 of 16384 x 16384 in 2 bytes", [&](InfoBitmap& s) { rle8(s, 16384, 16384); },
+         "PICTURE: 16384 x 16384 pixels; a picture has at most 4096 x 4096 (16777216) pixels"},
+        {"a row over 4096 x 4096", [&](InfoBitmap& s) { rle8(s, 16384, 1025); },
+         "PICTURE: 16384 x 1025 pixels; a picture has at most 4096 x 4096 (16777216) pixels"},
+        {"uncompressed 4097 x 4096, cut short",
+         [](InfoBitmap& s) { s.width = 4097; s.height = -4096; s.pixelBytes = 0; },
+         "PICTURE: 4097 x 4096 pixels; a picture has at most 4096 x 4096 (16777216) pixels"},
         {"width 0", [](InfoBitmap& s) { s.width = 0; }},
         {"width -4", [](InfoBitmap& s) { s.width = -4; s.pixelBytes = 0; }},
         {"width 16385", [](InfoBitmap& s) { s.width = 16385; s.pixelBytes = 0; }},
-        {"height 0", [](InfoBitmap& s) { s.height = 0; }},
+        {"height 0", [](InfoBitmap& s) { s.height = 0; },
+         "PICTURE: 4 x 0 pixels; a picture has 1 to 16384 pixels on a side"},
         {"height 16385", [](InfoBitmap& s) { s.height = 16385; s.pixelBytes = 0; }},
         {"height -16385", [](InfoBitmap& s) { s.height = -16385; s.pixelBytes = 0; }},
         {"width overflowing a row", [](InfoBitmap& s) { s.width = 0x7FFFFFFF; s.bitCount = 32; s.pixelBytes = 0; }},
@@ -198,11 +215,12 @@ TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
         {"bit count 64", [](InfoBitmap& s) { s.bitCount = 64; }},
         {"257 colours", [](InfoBitmap& s) { s.clrUsed = 257; }},
         {"4 billion colours", [](InfoBitmap& s) { s.clrUsed = 0xFFFFFFFF; }},
-        {"header size 0", [](InfoBitmap& s) { s.headerSize = 0; }},
+        {"header size 0", [](InfoBitmap& s) { s.headerSize = 0; }, "PICTURE: not a bitmap"},
         {"header size 39", [](InfoBitmap& s) { s.headerSize = 39; }},
         {"header size 4 billion", [](InfoBitmap& s) { s.headerSize = 0xFFFFFFF0; }},
         {"pixel offset past 2 GiB", [](InfoBitmap& s) { s.offBits = 0x90000000; }},
-        {"RLE4", [](InfoBitmap& s) { s.compression = DIB_RLE4; s.bitCount = 4; }},
+        {"RLE4", [](InfoBitmap& s) { s.compression = DIB_RLE4; s.bitCount = 4; },
+         "PICTURE: compressed with RLE4; only uncompressed or bottom-up RLE8 bitmaps are used"},
         {"RLE8 stored top row first", [](InfoBitmap& s) { s.compression = DIB_RLE8; s.height = -2; }},
         {"RLE8 of 4 bits", [](InfoBitmap& s) { s.compression = DIB_RLE8; s.bitCount = 4; }},
         {"bit fields of 8 bits", [](InfoBitmap& s) { s.compression = DIB_BITFIELDS; }},
@@ -212,9 +230,22 @@ TEST_F(PackedDibTest, AbsurdHeadersGiveNull) {
     for (const Case& c : cases) {
         InfoBitmap s;
         c.change(s);
+        fake::Files().reports.clear();
         EXPECT_EQ(LoadFile(Make(s)), nullptr) << c.what;
+        ASSERT_EQ(fake::Files().reports.size(), 1u) << c.what;
+        if (c.report) {
+            EXPECT_EQ(fake::Files().reports[0], c.report);
+        }
     }
-    // The largest accepted sides.
+    // The largest accepted sides and picture: an RLE8 stream of the end mark alone
+    // gives all of its 4096 x 4096 pixels, zero.
+    InfoBitmap largest;
+    rle8(largest, 16384, 1024);
+    fake::Files().reports.clear();
+    const std::uint8_t* all = LoadFile(Make(largest));
+    ASSERT_NE(all, nullptr);
+    EXPECT_EQ(PackedDibBlockBytes(all), 1064u + 16384 * 1024);
+    EXPECT_TRUE(fake::Files().reports.empty());
     InfoBitmap big;
     big.width = 16384;
     big.height = -1;

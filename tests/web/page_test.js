@@ -187,12 +187,33 @@ function topDown(bitmap) {
   for (let y = 0; y < height; y++) bitmap.copy(flipped, at + (height - 1 - y) * stride, at + y * stride, at + (y + 1) * stride);
   return flipped;
 }
+// The same 8-bit bitmap compressed with RLE8 as encoders write it: runs of up to
+// 255 equal pixels, every row ended, then the end mark.
+function rle8(bitmap) {
+  const width = bitmap.readInt32LE(18), height = bitmap.readInt32LE(22), at = bitmap.readUInt32LE(10);
+  const stride = (width + 3) & ~3, stream = [];
+  for (let y = 0; y < height; y++) {
+    const row = bitmap.subarray(at + y * stride, at + y * stride + width);
+    for (let x = 0, n; x < width; x += n) {
+      for (n = 1; x + n < width && n < 255 && row[x + n] === row[x]; n++);
+      stream.push(n, row[x]);
+    }
+    stream.push(0, 0);
+  }
+  stream.push(0, 1);
+  const packed = Buffer.concat([bitmap.subarray(0, at), Buffer.from(stream)]);
+  packed.writeUInt32LE(packed.length, 2);
+  packed.writeUInt32LE(1, 30);
+  packed.writeUInt32LE(stream.length, 34);
+  return packed;
+}
 const refused = ({ name, why }, place) => `${name}: ${why}; the built-in picture stays for the ${PLACES[place]}`;
 
 // Bitmaps the page must refuse, each with the reason it gives: not a bitmap, 24
 // bits per pixel, a header that asks for 16384 x 16384 pixels in a file of 1 kB,
-// a picture of 1 x 1, one of 64 x 2 (bodies as slivers), and one compressed with
-// RLE4 (only RLE8 is decoded).
+// a picture of 1 x 1, one of 64 x 2 (bodies as slivers), one compressed with
+// RLE4 (only RLE8 is decoded), one whose rows are cut short, and an RLE8 stream of
+// 2 bytes that asks for 16384 x 16384 pixels.
 function hostileBitmaps() {
   const info = (width, height, bits) => {
     const b = Buffer.alloc(54);
@@ -210,15 +231,21 @@ function hostileBitmaps() {
   const size = 'pixels; a picture has 4 to 16384 pixels on a side';
   const rle4 = Buffer.concat([info(64, 64, 8), Buffer.alloc(1024 + 100, 0x11)]);
   rle4.writeUInt32LE(2, 30);
+  const hugeRle = Buffer.concat([info(16384, 16384, 8), Buffer.alloc(1024), Buffer.from([0, 1])]);
+  hugeRle.writeUInt32LE(1, 30);
+  const most = 'pixels; a picture has at most 4096 x 4096 (16777216) pixels';
   return [
     { name: 'noise.bmp', bytes: noise, why: 'not a bitmap' },
     { name: 'truecolour.bmp', bytes: Buffer.concat([info(64, 64, 24), Buffer.alloc(64 * 64 * 3, 0x80)]),
       why: 'a bitmap of 24 bits per pixel; only 8-bit ones are used' },
     { name: 'short.bmp', bytes: Buffer.concat([info(16384, 16384, 8), Buffer.alloc(1024 + 100, 0x11)]),
-      why: 'the file ends before its pixel rows do' },
+      why: `16384 x 16384 ${most}` },
     { name: 'tiny.bmp', bytes: Buffer.concat([info(1, 1, 8), Buffer.alloc(1024 + 4, 0x40)]), why: `1 x 1 ${size}` },
     { name: 'flat.bmp', bytes: Buffer.concat([info(64, 2, 8), Buffer.alloc(1024 + 128, 0x40)]), why: `64 x 2 ${size}` },
     { name: 'rle4.bmp', bytes: rle4, why: 'compressed with RLE4; only uncompressed or bottom-up RLE8 bitmaps are used' },
+    { name: 'cut.bmp', bytes: Buffer.concat([info(64, 64, 8), Buffer.alloc(1000, 0x40)]),
+      why: 'the file ends before its pixel rows do' },
+    { name: 'huge-rle.bmp', bytes: hugeRle, why: `16384 x 16384 ${most}` },
   ];
 }
 
@@ -298,16 +325,22 @@ const CHECKS = {
         said: ['count given 2 times; the last one counts: count=60'] },
       { query: `?attraction=${long}&red=1`, settings: 'count=51&attraction=10&refresh=5&red=1&blue=0',
         said: ['attraction=AAAA', 'longer than any setting; using the default'] },
+      // Six problems: the notice's five lines are the first four and how many more.
+      { query: '?count=a&count=b&attraction=c&refresh=d&red=e&blue=f', settings: 'count=51&attraction=10&refresh=5&red=0&blue=0',
+        said: [], lines: ['address: count given 2 times', 'address: count=b: ', 'address: attraction=c: ', 'address: refresh=d: ',
+          'and 2 more'] },
       { stored: `count=7&attraction=${huge}`, query: '', settings: 'count=7&attraction=10&refresh=5&red=0&blue=0',
         said: ['saved: attraction=AAAA'] },
     ];
-    for (const { query, stored, settings, said } of rows) {
+    for (const { query, stored, settings, said, lines } of rows) {
       const what = query.slice(0, 40) || 'stored';
       if (stored) await tab.evaluate((v) => localStorage.setItem('pendral.settings', v), stored);
       await open(tab, url + query);
       const [text, now, kept] = await tab.evaluate(() => [document.getElementById('notice').textContent,
         Module.UTF8ToString(Module._pendral_settings()), localStorage.getItem('pendral.settings')]);
-      expect(said.every((part) => text.includes(part)) && text.length < 1000 && now === settings && kept === (stored ? settings : null),
+      const shown = text.split('\n');
+      expect(said.every((part) => text.includes(part)) && text.length < 1000 && now === settings && kept === (stored ? settings : null) &&
+        (!lines || (shown.length === lines.length && lines.every((line, i) => shown[i].startsWith(line)))),
         `${what}: settings ${now}, stored ${kept && kept.slice(0, 60)}, notice "${text}"`);
       await expectAnimating(tab, what);
     }
@@ -371,7 +404,7 @@ const CHECKS = {
   'dropped-bitmaps': { async run(tab, { url }) {
     await open(tab, url + '?count=30');
     const hostile = hostileBitmaps();
-    for (const files of [hostile.slice(0, 3), hostile.slice(3)]) {
+    for (const files of [hostile.slice(0, 3), hostile.slice(3, 6), hostile.slice(6)]) {
       const said = await dropFiles(tab, files);
       const want = files.map(refused);
       expect(said.join('\n') === want.join('\n'), `hostile bitmaps: the notice "${said.join(' | ')}"`);
@@ -397,8 +430,10 @@ const CHECKS = {
     expect(many.join('\n') === ['997 files left out: only three pictures are used', ...[0, 1, 2].map((place) =>
       refused({ ...hostile[3], name: `${place}.bmp` }, place))].join('\n'), `the notice for 1000 files: "${many.join(' | ')}"`);
     // The red picture as the plain bodies' picture: red discs, no green ones; the
-    // second time stored top row first.
-    for (const [was, bytes] of [['the built-in picture', picture('SPPAT_R0')], ['SPPAT_R2.bmp', topDown(picture('SPPAT_R0'))]]) {
+    // second time stored top row first, the third compressed with RLE8 (its stream
+    // shorter than its rows).
+    for (const [was, bytes] of [['the built-in picture', picture('SPPAT_R0')], ['SPPAT_R2.bmp', topDown(picture('SPPAT_R0'))],
+      ['SPPAT_R2.bmp', rle8(picture('SPPAT_R0'))]]) {
       const said = await dropFiles(tab, [{ name: 'SPPAT_R2.bmp', bytes }]);
       expect(said.join() === `SPPAT_R2.bmp for the plain bodies, in place of ${was}`, `the drop's notice: "${said}"`);
     }

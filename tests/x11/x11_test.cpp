@@ -387,17 +387,22 @@ TEST_F(OnDisplay, SaversStartedInTheSameSecondOnEqualWindowsScatterApart) {
 }
 
 // Pictures are found by their name with and without ".bmp"; a hostile one is
-// skipped, its sprites left out. The blue body is drawn with -blue.
+// skipped, its sprites left out, and named on standard error with its reason.
+// The blue body is drawn with -blue.
 TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
     struct Case {
-        std::vector<std::pair<std::string, std::string>> files;  // name in the folder, picture of res/ or junk
+        std::vector<std::pair<std::string, std::string>> files;  // name in the folder, picture of res/, junk or huge
         long red, blue, green;  // at least these many pixels of each colour; 0: none
+        std::string errors;     // after the folder's path
     };
     const Case cases[] = {
         // The plain bodies take the blue picture, the blue body the red one.
-        {{{"SPPAT_R2", "SPPAT_R1.bmp"}, {"SPPAT_R1.bmp", "SPPAT_R0.bmp"}}, 1000, 1000, 0},
+        {{{"SPPAT_R2", "SPPAT_R1.bmp"}, {"SPPAT_R1.bmp", "SPPAT_R0.bmp"}}, 1000, 1000, 0, ""},
         // The plain bodies' picture is junk: only the blue body shows.
-        {{{"SPPAT_R2.bmp", ""}}, 0, 1000, 0},
+        {{{"SPPAT_R2.bmp", "junk"}}, 0, 1000, 0, "/SPPAT_R2.bmp: not a bitmap\n"},
+        // An RLE8 file of 1 kB that claims 16384 x 16384 pixels is refused before any of them is made.
+        {{{"SPPAT_R2.bmp", "huge"}}, 0, 1000, 0,
+         "/SPPAT_R2.bmp: 16384 x 16384 pixels; a picture has at most 4096 x 4096 (16777216) pixels\n"},
     };
     const std::string folder = "/tmp/pendral-x11-sprites-" + std::to_string(getpid());
     for (const Case& c : cases) {
@@ -405,8 +410,20 @@ TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
         mkdir(folder.c_str(), 0700);
         for (const auto& [name, picture] : c.files) {
             std::ofstream out(folder + "/" + name, std::ios::binary);
-            if (picture.empty()) out << "BM\x7f\xff\xff\xff junk that claims a huge size";
-            else out << std::ifstream(PENDRAL_RES_DIR "/" + picture, std::ios::binary).rdbuf();
+            if (picture == "junk") {
+                out << "BM\x7f\xff\xff\xff junk that claims a huge size";
+            } else if (picture == "huge") {
+                // Headers, a table of zeros and the end mark: biSize 40, 16384 x 16384, 1 plane, 8 bits, RLE8.
+                std::string bytes(14 + 40 + 1024 + 2, '\0');
+                const std::uint32_t rowsAt = 14 + 40 + 1024, fields[] = {40, 16384, 16384, 1 | 8 << 16, 1};
+                bytes[0] = 'B', bytes[1] = 'M';
+                std::memcpy(&bytes[10], &rowsAt, 4);
+                std::memcpy(&bytes[14], fields, sizeof fields);
+                bytes[bytes.size() - 1] = 1;
+                out << bytes;
+            } else {
+                out << std::ifstream(PENDRAL_RES_DIR "/" + picture, std::ios::binary).rdbuf();
+            }
         }
         const Window w = MakeWindow(320, 240);
         Saver saver({"-window-id", std::to_string(w), "-sprites", folder, "-count", "8", "-blue"});
@@ -419,7 +436,7 @@ TEST_F(OnDisplay, SpritesFolderReplacesPicturesAndAHostileOneIsSkipped) {
         XDestroyWindow(d_, w);
         XSync(d_, False);
         EXPECT_EQ(saver.Exit(), 0);
-        EXPECT_EQ(saver.Errors(), "");
+        EXPECT_EQ(saver.Errors(), c.errors.empty() ? "" : "pendral: " + folder + c.errors);
         for (const auto& file : c.files) std::remove((folder + "/" + file.first).c_str());
         rmdir(folder.c_str());
     }
@@ -634,6 +651,20 @@ TEST(OtherVisuals, Depth16OverTcpWithoutSharedMemoryDrawsAndPseudoColourIsRefuse
     EXPECT_NE(saver.Errors().find("not TrueColor of depth 16, 24 or 32"), std::string::npos) << saver.Errors();
 }
 
+// What plat::x11::ListRandrMonitors and ListXineramaScreens each give: `monitors` (x, y, width, height).
+void ExpectMonitorsListed(Display* d, const std::vector<std::array<int, 4>>& monitors) {
+    std::vector<std::array<int, 4>> want;
+    for (const auto& [x, y, width, height] : monitors) want.push_back({x, y, x + width, y + height});
+    for (const auto list : {plat::x11::ListRandrMonitors, plat::x11::ListXineramaScreens}) {
+        plat::Rect listed[4]{};
+        const std::int32_t n = list(d, listed, 4);
+        std::vector<std::array<int, 4>> got;
+        for (std::int32_t i = 0; i < n; ++i)
+            got.push_back({listed[i].left, listed[i].top, listed[i].right, listed[i].bottom});
+        EXPECT_EQ(got, want) << (list == plat::x11::ListRandrMonitors ? "RandR" : "Xinerama");
+    }
+}
+
 // -root on two monitors of different sizes at an offset (the dummy X server that
 // the x11_monitors test starts): a field on each monitor and nothing lit where none
 // shows, as it starts and after the monitors moved (the primary one to the right of
@@ -689,6 +720,9 @@ TEST(Monitors, RootHasAFieldOnEachAndNothingLitWhereNoneShows) {
         for (const Layout& layout : way.layouts) {
             SCOPED_TRACE(layout.xrandr);
             ASSERT_EQ(std::system(layout.xrandr), 0);
+            // RandR's monitors and the screens of Xinerama (which the server makes of
+            // them) each give every monitor whole, where it is.
+            if (!w) ExpectMonitorsListed(d, layout.monitors);
             for (const auto& m : layout.monitors)
                 EXPECT_TRUE(WaitFor([&] { return Look(d, root, m[0], m[1], m[2], m[3]).green > 500; }))
                     << m[0] << "," << m[1];
@@ -957,6 +991,43 @@ TEST_F(OnDisplay, DelaySetsTheFrameRateThatFpsShows) {
         EXPECT_LE(drivenWaits, static_cast<int>(drivenUs / std::stoul(c.delay)) + 2) << "waits of " << drivenUs << " us";
         hack::CloseRun(&run);
     }
+}
+
+// The -fps lines are drawn 10 pixels from the lower left corner, the second
+// right below the first: each line's box (its text on black) and nothing else.
+TEST_F(OnDisplay, FpsLinesSitTenPixelsFromTheLowerLeftCorner) {
+    const int width = 200, height = 150;
+    const Window w = MakeWindow(width, height);
+    XSetWindowBackground(d_, w, 0x808080);
+    XClearWindow(d_, w);
+    XSync(d_, False);
+    hack::Run run;
+    ASSERT_TRUE(hack::OpenRun(&run, Options({"-window-id", Hex(w), "-fps"})));
+    ASSERT_TRUE(run.fps.shown);
+    run.surface.width = run.width;  // as a scene of the window's size sets it, without its black field
+    run.surface.height = run.height;
+    hack::DrawFps(&run.fps, &run.surface, 1);
+    XSync(run.surface.display, False);
+    const XFontStruct* font = run.fps.font;
+    const int lineHeight = font->ascent + font->descent;
+    XImage* image = XGetImage(d_, w, 0, 0, width, height, AllPlanes, ZPixmap);
+    ASSERT_NE(image, nullptr);
+    long misplaced = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            bool inBox = false;
+            for (int i = 0; i < 2; ++i) {
+                const char* line = run.fps.lines[i];
+                const int top = height - 10 - (2 - i) * lineHeight;
+                inBox |= y >= top && y < top + lineHeight && x >= 10 &&
+                         x < 10 + XTextWidth(run.fps.font, line, static_cast<int>(std::strlen(line)));
+            }
+            misplaced += ((XGetPixel(image, x, y) & 0xFFFFFF) == 0x808080) == inBox;
+        }
+    XDestroyImage(image);
+    EXPECT_EQ(misplaced, 0) << "lines of " << lineHeight << " pixels, descent " << font->descent;
+    hack::CloseRun(&run);
+    XDestroyWindow(d_, w);
 }
 
 // XScreenSaver's settings program builds command lines from pendral.xml: every

@@ -89,4 +89,8 @@ std::uint32_t ReadFromFile(File file, void* buffer, std::uint32_t count) {
 
 void CloseFile(File file) { delete file; }
 
+// The page checks each file (pendral_check_pictures) and shows why it was refused
+// before any scene loads it.
+void ReportUnusableFile(const char*, const char*) {}
+
 }  // namespace plat

@@ -39,4 +39,7 @@ std::uint32_t ReadFromFile(File file, void* buffer, std::uint32_t count) {
 
 void CloseFile(File file) { _lclose(ToHfile(file)); }
 
+// The saver has no console; an unusable picture is left out, as it always was.
+void ReportUnusableFile(const char*, const char*) {}
+
 }  // namespace plat

@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
+#include <map>
+#include <set>
+#include <string>
 
 #include "platform/x11/surface.h"
 
@@ -16,6 +19,10 @@ namespace plat {
 namespace {
 
 const char* fileFolder = nullptr;
+// The path each bare name last opened as, and the paths already reported unusable:
+// a scene set up again (a resize, a field per monitor) loads its pictures again.
+std::map<std::string, std::string> openedPaths;
+std::set<std::string> reportedPaths;
 
 // Handles are the descriptor plus one, so that a valid one is never null.
 int Descriptor(File file) { return static_cast<int>(reinterpret_cast<std::intptr_t>(file)) - 1; }
@@ -49,7 +56,10 @@ File OpenFileForReading(const char* name) {
         for (const char* suffix : {"", ".bmp"}) {
             const int n = std::snprintf(path, sizeof path, "%s/%s%s", fileFolder, name, suffix);
             if (n > 0 && static_cast<std::size_t>(n) < sizeof path) fd = OpenRegular(path);
-            if (fd >= 0) break;
+            if (fd >= 0) {
+                openedPaths[name] = path;
+                break;
+            }
         }
     }
     if (fd < 0) return nullptr;
@@ -79,5 +89,11 @@ std::uint32_t ReadFromFile(File file, void* buffer, std::uint32_t count) {
 }
 
 void CloseFile(File file) { close(Descriptor(file)); }
+
+void ReportUnusableFile(const char* name, const char* why) {
+    const auto opened = openedPaths.find(name);
+    const std::string path = opened != openedPaths.end() ? opened->second : name;
+    if (reportedPaths.insert(path).second) std::fprintf(stderr, "pendral: %s: %s\n", path.c_str(), why);
+}
 
 }  // namespace plat

@@ -38,18 +38,20 @@ bool MonitorsChanged(::XEvent* event) {
     return event->type == randrEvents + RRNotify;
 }
 
-std::int32_t ListMonitors(::Display* display, Rect* monitors, std::int32_t max) {
+std::int32_t ListRandrMonitors(::Display* display, Rect* monitors, std::int32_t max) {
     std::int32_t count = 0;
     int listed = 0;
-    if (randrMonitors) {
-        if (XRRMonitorInfo* m = XRRGetMonitors(display, DefaultRootWindow(display), True, &listed)) {
-            for (int i = 0; i < listed && count < max; ++i)
-                monitors[count++] = {m[i].x, m[i].y, m[i].x + m[i].width, m[i].y + m[i].height};
-            XRRFreeMonitors(m);
-            if (count > 0) return count;
-        }
+    if (XRRMonitorInfo* m = XRRGetMonitors(display, DefaultRootWindow(display), True, &listed)) {
+        for (int i = 0; i < listed && count < max; ++i)
+            monitors[count++] = {m[i].x, m[i].y, m[i].x + m[i].width, m[i].y + m[i].height};
+        XRRFreeMonitors(m);
     }
-    int unused = 0;
+    return count;
+}
+
+std::int32_t ListXineramaScreens(::Display* display, Rect* monitors, std::int32_t max) {
+    std::int32_t count = 0;
+    int listed = 0, unused = 0;
     if (XineramaQueryExtension(display, &unused, &unused) && XineramaIsActive(display)) {
         if (XineramaScreenInfo* s = XineramaQueryScreens(display, &listed)) {
             for (int i = 0; i < listed && count < max; ++i)
@@ -58,6 +60,12 @@ std::int32_t ListMonitors(::Display* display, Rect* monitors, std::int32_t max) 
         }
     }
     return count;
+}
+
+std::int32_t ListMonitors(::Display* display, Rect* monitors, std::int32_t max) {
+    if (randrMonitors)
+        if (const std::int32_t count = ListRandrMonitors(display, monitors, max); count > 0) return count;
+    return ListXineramaScreens(display, monitors, max);
 }
 
 }  // namespace plat::x11

@@ -79,6 +79,10 @@ bool MonitorsChanged(::XEvent* event);
 // The monitors' rectangles on the root window, at most `max`: RandR 1.5's
 // monitors, else Xinerama's screens; 0 when the display says neither.
 std::int32_t ListMonitors(::Display* display, Rect* monitors, std::int32_t max);
+// Each source alone, in the same terms: RandR's monitors (the display must have
+// RandR 1.5), Xinerama's screens (0 where it is not active).
+std::int32_t ListRandrMonitors(::Display* display, Rect* monitors, std::int32_t max);
+std::int32_t ListXineramaScreens(::Display* display, Rect* monitors, std::int32_t max);
 
 // ---- The clock and the wait for the next tick (clock.cpp) ----
 // The monotonic clock that paces the ticks and the frame rate, in microseconds.
