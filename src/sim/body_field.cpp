@@ -80,9 +80,13 @@ void BodyField::Setup(std::int32_t bodyCount, std::int32_t fieldWidth, std::int3
     switches = kindSwitches;
     width = static_cast<double>(fieldWidth);
     height = static_cast<double>(fieldHeight);
-    attraction = (static_cast<double>(attractionSetting) - 100.0) * 0.125;
+    SetAttraction(attractionSetting);
     scatterPeriodMs = static_cast<std::uint32_t>(refreshMinutes) * 60000u;
     Scatter();
+}
+
+void BodyField::SetAttraction(std::int32_t attractionSetting) {
+    if (bodies != nullptr) attraction = (static_cast<double>(attractionSetting) - 100.0) * 0.125;
 }
 
 void BodyField::Scatter() {

@@ -39,6 +39,9 @@ public:
                std::int32_t attractionSetting, std::int32_t refreshMinutes, BodySwitches switches);
     void Scatter();
     void Step();
+    // A new attraction (the setting, as Setup takes it) for the steps from now on,
+    // keeping the bodies where they are; nothing for an empty field.
+    void SetAttraction(std::int32_t attractionSetting);
 
     // Out-of-range indices read body 0. An empty field (before Setup, or when
     // the bodies could not be allocated) reads 0 for everything.

@@ -57,6 +57,10 @@ TEST_F(BodyFieldTest, SetupRaisesTheCountToThreeAndDerivesItsConstants) {
     EXPECT_EQ(field.ScatterPeriodMs(), 60000u);
     field.Setup(51, 640, 480, 110, 5, switches);
     EXPECT_EQ(field.Attraction(), 1.25);
+    const double x = field.Bodies()[7].x;
+    field.SetAttraction(20);  // the settings window's scale, while the bodies move on
+    EXPECT_EQ(field.Attraction(), -10.0);
+    EXPECT_EQ(field.Bodies()[7].x, x);
 }
 
 TEST_F(BodyFieldTest, ScatterPlacesTheLastBodyFirstXBeforeY) {
