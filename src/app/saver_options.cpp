@@ -31,6 +31,7 @@ constexpr Option OPTIONS[] = {
     {"blue", Kind::On, nullptr, &SaverOptions::blue, 0, 0},
     {"no-blue", Kind::Off, nullptr, &SaverOptions::blue, 0, 0},
     {"sprites", Kind::Folder, nullptr, nullptr, 0, 0},
+    {"fullscreen", Kind::On, nullptr, &SaverOptions::fullScreen, 0, 0},
     {"root", Kind::Root, nullptr, nullptr, 0, 0},
     {"window-id", Kind::WindowId, nullptr, nullptr, 0, 0},
     {"wayland", Kind::Wayland, nullptr, nullptr, 0, 0},
@@ -164,6 +165,8 @@ const char* SaverOptionsHelp() {
            "  -sprites DIR      pictures SPPAT_R0, SPPAT_R1, SPPAT_R2 (8-bit bitmaps) from DIR\n"
            "  -delay N          microseconds between frames, 0 to 100000 (default 20000)\n"
            "  -fps, -no-fps     show the frame rate and the CPU load in a corner (default off)\n"
+           "  -fullscreen       its own window full screen; any key, button or pointer\n"
+           "                    movement ends it\n"
            "  -root             draw on the root window\n"
            "  -window-id ID     draw in window ID (decimal or 0x hexadecimal)\n"
            "  -wayland          full screen on every output of the Wayland compositor;\n"

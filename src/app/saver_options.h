@@ -20,6 +20,7 @@ struct SaverOptions {
     bool blue = false;
     std::int32_t delayMicroseconds = 20000;  // between frames, 0 to 100000: the 20 ms tick
     bool showFps = false;
+    bool fullScreen = false;  // with Target::OwnWindow: full screen, ended by any input
     std::int32_t idleSeconds = 0;  // with Target::Wayland, 1 to 86400: watch for idleness; 0: show at once
     const char* spritesFolder = nullptr;  // an argument string; null for the built-in pictures
 };

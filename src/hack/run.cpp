@@ -12,7 +12,8 @@
 //               the scene up again when the window's size or the monitors change
 //               (RandR), repaints what is exposed, draws the -fps overlay
 //               (fps.cpp), and ends on SIGTERM, SIGINT, the window's end, or (in
-//               its own window) a key or the close button.
+//               its own window) a key or the close button; with -fullscreen its own
+//               window covers the screen and any key, button or pointer movement ends it.
 // Limitations:  one screen of the display; a change of window size sets the field
 //               up again with a new scatter; no settings dialog, password or
 //               preview mode (XScreenSaver has its own).
@@ -32,6 +33,7 @@
 #include "hack/run.h"
 
 #include "app/animation.h"
+#include "app/pointer_rule.h"
 #include "platform/x11/surface.h"
 
 namespace {
@@ -45,14 +47,31 @@ using hack::Run;
 using hack::StartScene;
 using hack::StopScene;
 
+// Full screen, it asks the window manager for that state, covers the screen
+// where there is none, hides the pointer and hears buttons and pointer movement.
 ::Window MakeOwnWindow(Run* run) {
     Display* d = run->surface.display;
     const int screen = DefaultScreen(d);
+    const bool full = run->fullScreen;
     XSetWindowAttributes attributes{};
     attributes.background_pixel = BlackPixel(d, screen);
-    attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask;
-    ::Window w = XCreateWindow(d, RootWindow(d, screen), 0, 0, 1024, 768, 0, CopyFromParent, InputOutput,
+    attributes.event_mask = KeyPressMask | StructureNotifyMask | ExposureMask |
+                            (full ? ButtonPressMask | PointerMotionMask : 0);
+    ::Window w = XCreateWindow(d, RootWindow(d, screen), 0, 0, full ? DisplayWidth(d, screen) : 1024,
+                               full ? DisplayHeight(d, screen) : 768, 0, CopyFromParent, InputOutput,
                                CopyFromParent, CWBackPixel | CWEventMask, &attributes);
+    if (full) {
+        const Atom state = XInternAtom(d, "_NET_WM_STATE_FULLSCREEN", False);
+        XChangeProperty(d, w, XInternAtom(d, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(&state), 1);
+        char none = 0;
+        const Pixmap empty = XCreateBitmapFromData(d, w, &none, 1, 1);
+        XColor black{};
+        const Cursor hidden = XCreatePixmapCursor(d, empty, empty, &black, &black, 0, 0);
+        XDefineCursor(d, w, hidden);
+        XFreeCursor(d, hidden);
+        XFreePixmap(d, empty);
+    }
     XStoreName(d, w, "Pendral");
     XClassHint hint{const_cast<char*>("pendral"), const_cast<char*>("Pendral")};
     XSetClassHint(d, w, &hint);
@@ -85,8 +104,20 @@ Outcome HandleEvent(Run* run, XEvent& event, std::int32_t* newWidth, std::int32_
         case DestroyNotify:
             if (event.xdestroywindow.window == run->surface.xid) return Outcome::Stop;
             break;
+        case ButtonPress:
+            if (run->fullScreen) return Outcome::Stop;
+            break;
+        case MotionNotify: {
+            if (!run->fullScreen) break;
+            const plat::Point at{event.xmotion.x_root, event.xmotion.y_root};
+            if (run->pointerSeen && PointerMovedFar(run->pointerFrom, at)) return Outcome::Stop;
+            if (!run->pointerSeen) run->pointerFrom = at;
+            run->pointerSeen = true;
+            break;
+        }
         case KeyPress: {
             if (!run->ownWindow) break;
+            if (run->fullScreen) return Outcome::Stop;
             XKeyEvent key = event.xkey;
             const KeySym sym = XLookupKeysym(&key, 0);
             if (sym == XK_Escape || sym == XK_q || sym == XK_Q) return Outcome::Stop;
@@ -243,6 +274,7 @@ bool OpenRun(Run* run, const SaverOptions& options) {
     plat::x11::WatchMonitors(d);
     run->surface.display = d;
     run->delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
+    run->fullScreen = options.fullScreen;
     ::Window target = 0;
     if (!ChooseTarget(options, d, &target)) return false;
 

@@ -27,6 +27,9 @@ struct FpsOverlay {
 struct Run {
     WindowObject surface;
     bool ownWindow = false;
+    bool fullScreen = false;  // its own window, full screen, ended by any input
+    plat::Point pointerFrom{};  // where the pointer was first seen over it
+    bool pointerSeen = false;
     ::Atom deleteWindow = 0;
     std::int32_t width = 0;  // of the window when the run starts
     std::int32_t height = 0;

@@ -334,6 +334,9 @@ void Activate(GtkApplication* application, gpointer) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // GTK's cairo renderer, unless the user chose one: the window is plain, and
+    // where GL is drawn in software the preview would cost several times the saver.
+    g_setenv("GSK_RENDERER", "cairo", FALSE);
     // The file's settings, read once; what it cannot use is said on standard error.
     w.path = SettingsFilePath();
     std::string loadError;

@@ -89,9 +89,11 @@ TEST(SaverOptions, DefaultsLastWordsAndSettings) {
     EXPECT_EQ(options.delayMicroseconds, 20000);
     EXPECT_FALSE(options.showFps);
 
-    EXPECT_EQ(Parse({"-red", "-no-red", "--fps"}, &options), "");
+    EXPECT_FALSE(options.fullScreen);
+    EXPECT_EQ(Parse({"-red", "-no-red", "--fps", "-fullscreen"}, &options), "");
     EXPECT_FALSE(options.red);
     EXPECT_TRUE(options.showFps);
+    EXPECT_TRUE(options.fullScreen);
     EXPECT_EQ(Parse({"--red", "-blue", "-no-blue", "-attraction", "-40", "--count", "7", "-refresh", "9",
                      "--sprites", "/tmp/p", "-root", "--window-id", "123", "-delay", "5000", "-fps", "-no-fps"},
                     &options),
