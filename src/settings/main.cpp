@@ -326,8 +326,11 @@ void Activate(GtkApplication* application, gpointer) {
         gtk_widget_set_visible(*label, FALSE);
         gtk_box_append(GTK_BOX(page), *label);
     }
-    GtkWidget* test = gtk_button_new_with_mnemonic("_Test");
-    Name(test, "Test");
+    // Its label a child of its own: GTK 4.8 would name the button by both.
+    GtkWidget* test = gtk_button_new();
+    GtkWidget* testLabel = gtk_label_new_with_mnemonic("_Test");
+    gtk_label_set_mnemonic_widget(GTK_LABEL(testLabel), test);
+    gtk_button_set_child(GTK_BUTTON(test), testLabel);
     gtk_widget_set_halign(test, GTK_ALIGN_END);
     g_signal_connect(test, "clicked", G_CALLBACK(OnTest), nullptr);
     gtk_box_append(GTK_BOX(page), test);
