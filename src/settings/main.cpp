@@ -220,7 +220,8 @@ GtkWidget* IdleRow() {
 
     const idle_service::State service = idle_service::Query();
     SessionFacts facts{std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"),
-                       std::getenv("XDG_CURRENT_DESKTOP"), service.managerAnswers, service.known};
+                       std::getenv("XDG_CURRENT_DESKTOP"), service.managerAnswers, service.known,
+                       service.sessionTargetActive};
     w.wayland = IsWaylandSession(facts);
     const IdleControl control = ChooseIdleControl(facts);
     if (control == IdleControl::Switch) {
