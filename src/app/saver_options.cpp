@@ -7,7 +7,7 @@
 
 namespace {
 
-enum class Kind { Number, On, Off, Folder, Root, WindowId, Wayland, Help, Version };
+enum class Kind { Number, On, Off, Folder, Root, WindowId, Wayland, Watch, Help, Version };
 
 struct Option {
     const char* name;  // without the leading dash
@@ -35,15 +35,28 @@ constexpr Option OPTIONS[] = {
     {"root", Kind::Root, nullptr, nullptr, 0, 0},
     {"window-id", Kind::WindowId, nullptr, nullptr, 0, 0},
     {"wayland", Kind::Wayland, nullptr, nullptr, 0, 0},
+    {"watch", Kind::Watch, nullptr, nullptr, 0, 0},
     {"help", Kind::Help, nullptr, nullptr, 0, 0},
     {"version", Kind::Version, nullptr, nullptr, 0, 0},
 };
 
-const Option* FindOption(const char* arg) {
-    if (arg[0] != '-') return nullptr;
-    const char* name = arg[1] == '-' ? arg + 2 : arg + 1;
+const Option* FindName(const char* name) {
     for (const Option& o : OPTIONS)
         if (std::strcmp(name, o.name) == 0) return &o;
+    return nullptr;
+}
+
+const Option* FindOption(const char* arg) {
+    if (arg[0] != '-') return nullptr;
+    return FindName(arg[1] == '-' ? arg + 2 : arg + 1);
+}
+
+// The options that the settings file holds: each sets a value, none a mode.
+bool InFile(const Option& o) { return o.kind == Kind::Number || o.kind == Kind::On || o.kind == Kind::Folder; }
+
+const Option* FileSetting(std::size_t index) {
+    for (const Option& o : OPTIONS)
+        if (InFile(o) && index-- == 0) return &o;
     return nullptr;
 }
 
@@ -99,7 +112,8 @@ bool ParseWindowId(const char* text, std::uint32_t* id) {
 bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options, char* error,
                        std::size_t errorSize) {
     if (errorSize > 0) error[0] = '\0';
-    SaverOptions parsed;
+    SaverOptions parsed = *options;
+    bool idleGiven = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const Option* o = FindOption(arg);
@@ -111,6 +125,7 @@ bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options,
                 if (!value || !ParseNumber(value, &v) || v < o->low || v > o->high)
                     return Fail(error, errorSize, "%s takes a whole number from %d to %d", arg, o);
                 parsed.*(o->number) = static_cast<std::int32_t>(v);
+                idleGiven = idleGiven || o->number == &SaverOptions::idleSeconds;
                 ++i;
                 break;
             }
@@ -138,6 +153,9 @@ bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options,
             case Kind::Wayland:
                 parsed.target = SaverOptions::Target::Wayland;
                 break;
+            case Kind::Watch:
+                parsed.watch = true;
+                break;
             case Kind::Help:
                 if (parsed.action == SaverOptions::Action::Run) parsed.action = SaverOptions::Action::Help;
                 break;
@@ -147,10 +165,47 @@ bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options,
         }
     }
     // The watcher only knows a Wayland session's idle time; on X11 XScreenSaver starts the saver.
-    if (parsed.idleSeconds > 0 && parsed.target != SaverOptions::Target::Wayland)
-        return Fail(error, errorSize, "-idle watches a Wayland session: give -wayland with it", nullptr, nullptr);
+    // -idle on the command line makes the watcher, as -watch does; the file's idle does not.
+    if (idleGiven) parsed.watch = true;
+    if (parsed.watch && parsed.target != SaverOptions::Target::Wayland)
+        return Fail(error, errorSize, "%s watches a Wayland session: give -wayland with it", idleGiven ? "-idle" : "-watch",
+                    nullptr);
     *options = parsed;
     return true;
+}
+
+const char* SettingName(std::size_t index) {
+    const Option* o = FileSetting(index);
+    return o ? o->name : nullptr;
+}
+
+bool SetSetting(const char* name, const char* value, SaverOptions* options, char* error, std::size_t errorSize) {
+    if (errorSize > 0) error[0] = '\0';
+    const Option* o = FindName(name);
+    if (!o || !InFile(*o)) return Fail(error, errorSize, "unknown setting %s", name, nullptr);
+    if (o->kind == Kind::Folder) {
+        options->spritesFolder = value[0] != '\0' ? value : nullptr;
+        return true;
+    }
+    if (o->kind == Kind::On) {
+        const bool on = std::strcmp(value, "true") == 0;
+        if (!on && std::strcmp(value, "false") != 0) return Fail(error, errorSize, "%s takes true or false", name, nullptr);
+        options->*(o->flag) = on;
+        return true;
+    }
+    long long v = 0;
+    if (!ParseNumber(value, &v) || v < o->low || v > o->high)
+        return Fail(error, errorSize, "%s takes a whole number from %d to %d", name, o);
+    options->*(o->number) = static_cast<std::int32_t>(v);
+    return true;
+}
+
+std::string SettingValue(std::size_t index, const SaverOptions& options) {
+    const Option* o = FileSetting(index);
+    if (!o) return "";
+    if (o->kind == Kind::Folder) return options.spritesFolder ? options.spritesFolder : "";
+    if (o->kind == Kind::On) return options.*(o->flag) ? "true" : "false";
+    return std::to_string(options.*(o->number));
 }
 
 const char* SaverOptionsHelp() {
@@ -171,13 +226,21 @@ const char* SaverOptionsHelp() {
            "  -window-id ID     draw in window ID (decimal or 0x hexadecimal)\n"
            "  -wayland          full screen on every output of the Wayland compositor;\n"
            "                    any key, button, touch or pointer movement ends it\n"
-           "  -idle SECONDS     with -wayland: stay running, and show on every output each\n"
-           "                    time the session has been idle for SECONDS (1 to 86400)\n"
+           "  -watch            with -wayland: stay running, and show on every output each\n"
+           "                    time the session has been idle for the settings file's idle\n"
+           "                    time (default 240 seconds)\n"
+           "  -idle SECONDS     with -wayland: the same, idle for SECONDS (1 to 86400)\n"
            "  -help, -version   print this text, or the version, and exit\n"
            "\n"
            "Every option may also be written with two dashes. With XSCREENSAVER_WINDOW set\n"
            "(and no -window-id) it draws in that window; with no window given it opens its\n"
-           "own, which Escape or q closes.\n";
+           "own, which Escape or q closes.\n"
+           "\n"
+           "Every mode first reads $XDG_CONFIG_HOME/pendral/pendral.conf (or\n"
+           "~/.config/pendral/pendral.conf): one `name = value` a line, the names above\n"
+           "without the dash (count, attraction, refresh, red, blue, sprites, delay, fps,\n"
+           "idle), true or false for the switches, # starting a comment. The command\n"
+           "line wins over the file.\n";
 }
 
 void ApplySaverOptions(const SaverOptions& options) {

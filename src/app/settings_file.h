@@ -13,11 +13,20 @@
 #include "app/saver_options.h"
 
 // The settings as the file gives them: the options record, and the storage of the
-// pictures' folder that the record points into.
+// pictures' folder that the record points into. A copy's record points into the
+// copy's own storage.
 struct SettingsFile {
     SaverOptions options;
-    std::string spritesFolder;
+    std::string spritesFolder;  // what SaveSettingsFile writes; empty: the built-in pictures
+
+    SettingsFile() = default;
+    SettingsFile(const SettingsFile& other) { *this = other; }
+    SettingsFile& operator=(const SettingsFile& other);
 };
+
+// How much of a file is read, and the longest line that is used.
+constexpr std::size_t SETTINGS_FILE_MAX_BYTES = 64 * 1024;
+constexpr std::size_t SETTINGS_LINE_MAX = 4096;
 
 // The file's path from XDG_CONFIG_HOME, else HOME; empty when neither is set.
 std::string SettingsFilePath();
@@ -32,5 +41,17 @@ bool LoadSettingsFile(const std::string& path, SettingsFile* file, std::FILE* wa
 // Writes the settings to `path` atomically (a temporary file in the same folder,
 // then a rename; the folder is made if missing), keeping the comments, unknown lines
 // and order of the file that is there. False, with one line in `error`, when it
-// could not be written; the old file is then left as it was.
+// could not be written; the old file is then left as it was. A file beyond the
+// bound or holding a NUL byte is not overwritten (its tail would be lost).
 bool SaveSettingsFile(const std::string& path, const SettingsFile& file, std::string* error);
+
+// Where a run's settings come from: the settings file, under the command line.
+struct SettingsSource {
+    std::string path;  // empty: no file
+    int argc = 0;
+    const char* const* argv = nullptr;  // parsed once before without an error
+};
+
+// The run's settings: the defaults, then the file's (its warnings on `warnings`),
+// then the command line's.
+void LoadSettings(const SettingsSource& source, SettingsFile* settings, std::FILE* warnings);

@@ -2,8 +2,10 @@
 // ppoll (no timer) on the compositor's connection and, on GNOME, the session bus,
 // until the idle source tells something; the rules of app/idle_rule.h decide
 // when the saver's surfaces come (the Wayland run of wayland_run.cpp, as
-// pendral -wayland shows them) and when they go. The stop signals are blocked
-// but while it waits, so that one arriving just before the wait still cuts it short.
+// pendral -wayland shows them) and when they go. A third descriptor in the same
+// ppoll, the settings file's watch (settings_watch.cpp), brings a changed file in
+// between showings. The stop signals are blocked but while it waits, so that one
+// arriving just before the wait still cuts it short.
 #include "hack/idle_watch.h"
 
 #include <errno.h>
@@ -14,6 +16,7 @@
 #include <cstdio>
 
 #include "app/idle_rule.h"
+#include "hack/settings_watch.h"
 #include "hack/wayland_run.h"
 #include "platform/wayland/idle.h"
 
@@ -29,6 +32,9 @@ struct Watcher {
     IdleWatchState state;
     sigset_t openMask;     // the stop signals open: while the saver shows, and in the wait
     sigset_t blockedMask;  // the stop signals blocked: between waits
+    SettingsSource settingsSource;
+    SettingsFile settings;
+    hack::SettingsWatch settingsWatch;
 };
 
 // The source that tells the idle time, asked to tell it after `seconds`.
@@ -44,6 +50,31 @@ IdleSource OpenIdleSource(Watcher* w, std::int32_t seconds) {
         WatchIdleProtocol(&w->protocols, source == IdleSource::ExtIdleNotify, ms);
     if (source != IdleSource::GnomeIdleMonitor) CloseGnomeIdle(&w->gnome);
     return source;
+}
+
+// Asks the source afresh for a new idle time, which counts from now.
+bool AskIdleTime(Watcher* w, std::int32_t seconds) {
+    const std::uint32_t ms = static_cast<std::uint32_t>(seconds) * 1000u;
+    w->state = IdleWatchState{};
+    if (w->source != IdleSource::GnomeIdleMonitor) {
+        w->protocols.timeoutMs = ms;
+        RearmIdleProtocol(&w->protocols);
+        return true;
+    }
+    CloseGnomeIdle(&w->gnome);
+    if (OpenGnomeIdle(&w->gnome, ms)) return true;
+    std::fputs("pendral: GNOME's idle monitor could not be asked for the new idle time\n", stderr);
+    return false;
+}
+
+// The settings file changed: the next showing has its bodies and pictures, and a
+// new idle time (unless -idle gave one) is asked for at once. False when it could not be.
+bool TakeSettings(Watcher* w) {
+    const std::int32_t before = w->settings.options.idleSeconds;
+    LoadSettings(w->settingsSource, &w->settings, stderr);
+    const SaverOptions& options = w->settings.options;
+    hack::UseSettings(&w->run, options);
+    return options.idleSeconds == before || AskIdleTime(w, options.idleSeconds);
 }
 
 bool Inhibited(Watcher* w) { return w->source == IdleSource::GnomeIdleMonitor && GnomeSessionInhibited(&w->gnome); }
@@ -85,6 +116,7 @@ int Watch(Watcher* w) {
     sigprocmask(SIG_BLOCK, &stops, &w->openMask);
     sigprocmask(SIG_SETMASK, nullptr, &w->blockedMask);
     while (!hack::WaylandStopRequested()) {
+        if (SettingsChanged(&w->settingsWatch) && !TakeSettings(w)) return 1;
         const bool gnome = w->source == IdleSource::GnomeIdleMonitor;
         if (gnome && !ProcessGnomeIdle(&w->gnome)) return 0;  // the session bus is gone
         const IdleNews news = TakeNews(w);
@@ -103,9 +135,9 @@ int Watch(Watcher* w) {
             if (!gnome) RearmIdleProtocol(&w->protocols);
             continue;
         }
-        short events = 0;
-        const int busFd = gnome ? GnomeIdleFd(&w->gnome, &events) : -1;
-        if (!DispatchBeside(&c, -1, busFd, events, &w->openMask)) return Gone(c);
+        pollfd others[2]{{-1, 0, 0}, {w->settingsWatch.fd, POLLIN, 0}};
+        if (gnome) others[0].fd = GnomeIdleFd(&w->gnome, &others[0].events);
+        if (!DispatchBeside(&c, -1, others, 2, &w->openMask)) return Gone(c);
     }
     return 0;
 }
@@ -114,9 +146,13 @@ int Watch(Watcher* w) {
 
 namespace hack {
 
-int RunIdleWatcher(const SaverOptions& options) {
+int RunIdleWatcher(const SettingsSource& source, const SettingsFile& settings) {
     CatchWaylandStopSignals();
     Watcher w;
+    w.settingsSource = source;
+    w.settings = settings;
+    const SaverOptions& options = w.settings.options;
+    OpenSettingsWatch(&w.settingsWatch, source.path);
     w.run.delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
     int status = 1;
     if (Connect(&w.run.connection) && FindIdleProtocols(w.run.connection, &w.protocols)) {
@@ -130,6 +166,7 @@ int RunIdleWatcher(const SaverOptions& options) {
     CloseGnomeIdle(&w.gnome);
     ForgetIdleProtocols(&w.protocols);
     CloseWaylandRun(&w.run);
+    CloseSettingsWatch(&w.settingsWatch);
     return status;
 }
 

@@ -131,6 +131,12 @@ void CloseWaylandRun(WaylandRun* run) {
     plat::wayland::Disconnect(&run->connection);
 }
 
+void UseSettings(WaylandRun* run, const SaverOptions& options) {
+    ApplySaverOptions(options);
+    plat::x11::SetFileFolder(options.spritesFolder);
+    run->delayUs = static_cast<std::uint32_t>(options.delayMicroseconds);
+}
+
 int RunOnWayland(const SaverOptions& options) {
     CatchWaylandStopSignals();
     WaylandRun run;

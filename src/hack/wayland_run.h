@@ -36,6 +36,10 @@ int RunWaylandSaver(WaylandRun* run);
 
 void CloseWaylandRun(WaylandRun* run);
 
+// Takes new settings for the next showing: the bodies, the pictures' folder (which
+// `options` must keep) and the delay.
+void UseSettings(WaylandRun* run, const SaverOptions& options);
+
 // SIGTERM, SIGINT and SIGHUP end the run with status 0.
 void CatchWaylandStopSignals();
 

@@ -1,7 +1,8 @@
-// pendral, the Linux saver: XScreenSaver-style options, then the animation on an X
-// window until a signal or the window's end, or with -wayland on every output of
-// a Wayland compositor (hack/ holds the runs, platform/x11/ and platform/wayland/
-// each side's drawing, platform/x11/ the files and the clock).
+// pendral, the Linux saver: the settings file (app/settings_file.h) under
+// XScreenSaver-style options, then the animation on an X window until a signal or
+// the window's end, or with -wayland on every output of a Wayland compositor
+// (hack/ holds the runs, platform/x11/ and platform/wayland/ each side's drawing,
+// platform/x11/ the files and the clock).
 #include <sys/random.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <ctime>
 
 #include "app/saver_options.h"
+#include "app/settings_file.h"
 #include "hack/idle_watch.h"
 #include "hack/run.h"
 #include "hack/wayland_run.h"
@@ -35,26 +37,31 @@ std::uint32_t SeedOfItsOwn() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    SaverOptions options;
+    SaverOptions given;
     char error[200];
-    if (!ParseSaverOptions(argc, argv, &options, error, sizeof error)) {
+    if (!ParseSaverOptions(argc, argv, &given, error, sizeof error)) {
         std::fprintf(stderr, "pendral: %s\n", error);
         return 1;
     }
-    if (options.action == SaverOptions::Action::Help) {
+    if (given.action == SaverOptions::Action::Help) {
         std::fputs(SaverOptionsHelp(), stdout);
         return 0;
     }
-    if (options.action == SaverOptions::Action::Version) {
+    if (given.action == SaverOptions::Action::Version) {
         std::printf("pendral %s\n", PENDRAL_VERSION);
         return 0;
     }
+    // Every mode: the settings file's settings, the command line over them.
+    const SettingsSource source{SettingsFilePath(), argc, argv};
+    SettingsFile settings;
+    LoadSettings(source, &settings, stderr);
+    const SaverOptions& options = settings.options;
     hack::CatchStopSignals();
     ApplySaverOptions(options);
     plat::x11::SetFileFolder(options.spritesFolder);
     SetRandomState(SeedOfItsOwn());
     if (options.target == SaverOptions::Target::Wayland)
-        return options.idleSeconds > 0 ? hack::RunIdleWatcher(options) : hack::RunOnWayland(options);
+        return options.watch ? hack::RunIdleWatcher(source, settings) : hack::RunOnWayland(options);
 
     hack::Run run;
     const int status = hack::OpenRun(&run, options) ? hack::RunSaver(&run) : 1;

@@ -54,6 +54,8 @@ TEST(SaverOptions, RangesAndMalformedValues) {
         {{"-wayland", "-idle", "0"}, "-idle takes a whole number from 1 to 86400"},
         {{"-wayland", "-idle", "86401"}, "from 1 to 86400"},
         {{"-idle", "300"}, "-idle watches a Wayland session: give -wayland with it"},
+        {{"-wayland", "-watch"}, nullptr},
+        {{"-root", "-watch"}, "-watch watches a Wayland session: give -wayland with it"},
         {{"-window-id", "0x1a"}, nullptr},
         {{"-window-id", "4294967295"}, nullptr},
         {{"-window-id", "0"}, "-window-id takes a window id"},

@@ -321,6 +321,25 @@ TEST_F(IdleWatcher, ShowsAFieldOnEveryOutputOnceIdleOnEachCompositor) {
         std::set<std::string> sizes = log().ToplevelSizes();
         sizes.erase("0x0");  // the size left to the toplevel, before the full-screen one
         EXPECT_EQ(sizes, row.sizes);
+        if (row.command.empty()) {
+            // -watch: 240 s with no settings file, nor its folder; once the folder and
+            // the file come (a rename, as an editor or the settings window writes
+            // it), the file's idle time is asked for at once, the saver then showing after it.
+            const std::string config = folder.path + "/xdg-config", file = config + "/pendral/pendral.conf";
+            Process watching(folder, {saver, "-wayland", "-watch"}, {"WAYLAND_DEBUG=1", "XDG_CONFIG_HOME=" + config});
+            const auto watchLog = [&] { return ProtocolLog(watching.Err()); };
+            ASSERT_TRUE(WaitFor([&] { return watchLog().First(", 240000)") > 0; }, 20s)) << watchLog().Tail();
+            const double rewritten = NowMs();
+            std::filesystem::create_directories(config + "/pendral");
+            std::ofstream(file + ".new") << "# shorter\nidle = " << IDLE_SECONDS << "\n";
+            std::filesystem::rename(file + ".new", file);
+            ASSERT_TRUE(WaitFor([&] { return watchLog().SurfacesDrawn(rewritten) >= row.fields; }, 30s)) << watchLog().Tail();
+            EXPECT_GT(watchLog().First(", " + std::to_string(IDLE_SECONDS * 1000) + ")", rewritten), 0);
+            EXPECT_GE(watchLog().First("create_surface", rewritten) - rewritten, 0.9 * IDLE_MS);
+            kill(watching.Pid(), SIGTERM);
+            EXPECT_EQ(watching.Exit(5s), 0);
+            EXPECT_EQ(watchLog().said, "");
+        }
     }
 }
 

@@ -4,6 +4,7 @@
 // Linux saver's Wayland run (src/hack/wayland_run.cpp) use it.
 #pragma once
 
+#include <poll.h>
 #include <signal.h>
 
 #include <cstdint>
@@ -133,9 +134,9 @@ void PresentOutputs(Connection* c);
 // gone.
 bool Dispatch(Connection* c, int timeoutMs);
 
-// The same, waking also when otherFd (-1: none) is ready for otherEvents, with
-// the signal mask waitMask (null: the thread's own) while it waits.
-bool DispatchBeside(Connection* c, int timeoutMs, int otherFd, short otherEvents, const sigset_t* waitMask);
+// The same, waking also when one of `others` (at most 3; fd -1: none) is ready
+// for its events, with the signal mask waitMask (null: the thread's own) while it waits.
+bool DispatchBeside(Connection* c, int timeoutMs, const pollfd* others, int otherCount, const sigset_t* waitMask);
 
 // Destroys everything and disconnects.
 void Disconnect(Connection* c);

@@ -565,11 +565,13 @@ bool Dispatch(Connection* c, int timeoutMs) {
     return DispatchAfter(c, [timeoutMs](int fd) { return x11::WaitForInput(fd, timeoutMs); });
 }
 
-bool DispatchBeside(Connection* c, int timeoutMs, int otherFd, short otherEvents, const sigset_t* waitMask) {
+bool DispatchBeside(Connection* c, int timeoutMs, const pollfd* others, int otherCount, const sigset_t* waitMask) {
     return DispatchAfter(c, [&](int fd) {
-        pollfd p[2]{{fd, POLLIN, 0}, {otherFd, otherEvents, 0}};
+        pollfd p[4]{{fd, POLLIN, 0}};
+        const int count = 1 + std::min(otherCount, 3);
+        std::copy(others, others + (count - 1), p + 1);
         const timespec limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000000L};
-        return ppoll(p, otherFd >= 0 ? 2 : 1, timeoutMs >= 0 ? &limit : nullptr, waitMask) > 0 && p[0].revents;
+        return ppoll(p, static_cast<nfds_t>(count), timeoutMs >= 0 ? &limit : nullptr, waitMask) > 0 && p[0].revents;
     });
 }
 
