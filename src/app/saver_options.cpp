@@ -7,7 +7,7 @@
 
 namespace {
 
-enum class Kind { Number, On, Off, Folder, Root, WindowId, Wayland, Watch, Help, Version };
+enum class Kind { Number, On, Off, Folder, FullScreen, Root, WindowId, Wayland, Watch, Help, Version };
 
 struct Option {
     const char* name;  // without the leading dash
@@ -31,7 +31,7 @@ constexpr Option OPTIONS[] = {
     {"blue", Kind::On, nullptr, &SaverOptions::blue, 0, 0},
     {"no-blue", Kind::Off, nullptr, &SaverOptions::blue, 0, 0},
     {"sprites", Kind::Folder, nullptr, nullptr, 0, 0},
-    {"fullscreen", Kind::On, nullptr, &SaverOptions::fullScreen, 0, 0},
+    {"fullscreen", Kind::FullScreen, nullptr, nullptr, 0, 0},
     {"root", Kind::Root, nullptr, nullptr, 0, 0},
     {"window-id", Kind::WindowId, nullptr, nullptr, 0, 0},
     {"wayland", Kind::Wayland, nullptr, nullptr, 0, 0},
@@ -139,6 +139,9 @@ bool ParseSaverOptions(int argc, const char* const* argv, SaverOptions* options,
                                 nullptr);
                 parsed.spritesFolder = value;
                 ++i;
+                break;
+            case Kind::FullScreen:
+                parsed.fullScreen = true;
                 break;
             case Kind::Root:
                 parsed.target = SaverOptions::Target::Root;
