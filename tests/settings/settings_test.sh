@@ -14,10 +14,11 @@ done
 /usr/bin/python3 -c 'import pyatspi' 2>/dev/null || { echo "skipped: no python3-pyatspi"; exit 77; }
 
 work=$(mktemp -d /tmp/pendral-settings.XXXXXX)
+home="$work/home"
 user=""
 cleanup() {
-  [ -e "$work/.user-manager" ] && "$root/tests/wayland/user_manager.sh" stop "$work"
-  [ -n "$user" ] && userdel "$user" 2>/dev/null
+  [ -e "$home/.user-manager" ] && "$root/tests/wayland/user_manager.sh" stop "$home"
+  [ -n "$user" ] && userdel "$user"
   pendral_stop_display
   rm -rf "$work"
 }
@@ -38,7 +39,6 @@ fi
 # (the window itself is on the Xvfb), and a user manager that knows the service.
 user="pendral-settings-$$"
 useradd -M -s /usr/sbin/nologin "$user" || exit 1
-home="$work/home"
 units="$home/.config/systemd/user"
 mkdir -p "$units"
 cp "$binary" "$work/pendral-settings"
