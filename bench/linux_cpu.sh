@@ -3,7 +3,8 @@
 # both with 100 bodies and a 20 ms tick, each on its own 1024x768 Xvfb, and of
 # `pendral -wayland` on a headless sway of one 1024x768 output (where sway is
 # installed; tests/wayland/sway_session.sh), with beside it the idle watcher
-# `pendral -wayland -idle` while it waits. All run at the same time, so all
+# `pendral -wayland -idle` while it waits, and of pendral-settings with its live
+# preview (100 bodies too) on an Xvfb of its own. All run at the same time, so all
 # see the same load on the machine; after a warm-up each is measured over the
 # same period. The CPU counted is the program's plus its server's (the X server,
 # or the compositor) (utime + stime from /proc/PID/stat), as a share of one
@@ -16,6 +17,7 @@ set -uo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 pendral=${1:-$root/build/native/pendral}
+settings=$(dirname "$pendral")/pendral-settings
 period=${2:-20}
 warmup=${3:-3}
 attraction=/usr/libexec/xscreensaver/attraction
@@ -95,6 +97,21 @@ if command -v sway >/dev/null && command -v wayvnc >/dev/null; then
     pids+=("${program[3]}")
     programs+=(3)
   fi
+fi
+
+if [ -x "$settings" ]; then
+  # The settings window, its preview ticking; its X server counts, as for the savers.
+  start_xvfb 4 || exit 1
+  pids+=("$xpid")
+  xvfb[4]=$xpid
+  names[4]="pendral-settings"
+  mkdir -p "$work/config/pendral"
+  echo "count = 100" >"$work/config/pendral/pendral.conf"
+  env -u WAYLAND_DISPLAY DISPLAY=$display XDG_CONFIG_HOME="$work/config" GTK_A11Y=none \
+    "$settings" >"$work/out.4" 2>&1 &
+  program[4]=$!
+  pids+=("${program[4]}")
+  programs+=(4)
 fi
 
 sleep "$warmup"

@@ -19,9 +19,11 @@ pendral_wine_libs() {
 }
 # The native build: g++, pkg-config (CMake finds the Wayland client library through it),
 # the X11 and Wayland libraries, the idle protocols' descriptions, sd-bus (libsystemd) for
-# GNOME's idle monitor, and the test and benchmark libraries that configuring it looks for.
+# GNOME's idle monitor and the settings window's user services, GTK 4 for the settings
+# window, and the test and benchmark libraries that configuring it looks for.
 PENDRAL_NATIVE_BUILD=(g++ pkg-config libgtest-dev libbenchmark-dev zlib1g-dev libx11-dev libxext-dev
-  libxrandr-dev libxinerama-dev libwayland-dev wayland-protocols plasma-wayland-protocols libsystemd-dev)
+  libxrandr-dev libxinerama-dev libwayland-dev wayland-protocols plasma-wayland-protocols libsystemd-dev
+  libgtk-4-dev)
 
 # Everything that scripts/test needs but the browser's engines (pendral_need_web).
 pendral_need_packages() {
@@ -32,7 +34,7 @@ pendral_need_packages() {
     xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils x11-utils xdotool xscreensaver \
     nsis dpkg-dev file lintian desktop-file-utils zip unzip \
     sway grim wtype wayvnc swayidle kwin-wayland mutter cage weston dbus \
-    systemd dbus-user-session python3-dbus python3-gi
+    systemd dbus-user-session python3-dbus python3-gi at-spi2-core python3-pyatspi
 }
 
 # What each way of scripts/run needs, and no more. The Windows run: the 32-bit MinGW

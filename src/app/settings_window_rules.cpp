@@ -39,7 +39,8 @@ bool IsWaylandSession(const SessionFacts& facts) {
 
 IdleControl ChooseIdleControl(const SessionFacts& facts) {
     if (!IsWaylandSession(facts)) return IdleControl::X11Session;
-    if (!ListNames(facts.currentDesktop, "KDE") && !ListNames(facts.currentDesktop, "GNOME"))
+    if (!ListNames(facts.currentDesktop, "KDE") && !ListNames(facts.currentDesktop, "GNOME") &&
+        !facts.sessionTargetActive)
         return IdleControl::NoSessionTarget;
     if (!facts.managerAnswers) return IdleControl::NoUserManager;
     if (!facts.serviceKnown) return IdleControl::NoService;

@@ -19,13 +19,15 @@ inline constexpr const char* IDLE_SERVICE = "pendral-idle.service";
 
 // What the window knows of its session: the environment's XDG_SESSION_TYPE,
 // WAYLAND_DISPLAY and XDG_CURRENT_DESKTOP (null when unset), whether a systemd
-// user manager answered on the user bus, and whether it knows the service.
+// user manager answered on the user bus, whether it knows the service, and
+// whether its graphical-session.target is active (sway started it).
 struct SessionFacts {
     const char* sessionType = nullptr;
     const char* waylandDisplay = nullptr;
     const char* currentDesktop = nullptr;
     bool managerAnswers = false;
     bool serviceKnown = false;
+    bool sessionTargetActive = false;
 };
 
 enum class IdleControl {
@@ -38,8 +40,8 @@ enum class IdleControl {
 
 // Wayland is the session type "wayland", or an unknown type with WAYLAND_DISPLAY
 // set; KDE Plasma and GNOME (XDG_CURRENT_DESKTOP names KDE or GNOME among its
-// colon-separated names) start graphical-session.target. The first missing
-// condition decides.
+// colon-separated names) start graphical-session.target, and so does any session
+// where that target is active. The first missing condition decides.
 IdleControl ChooseIdleControl(const SessionFacts& facts);
 
 // True on a Wayland session (by the rule above).

@@ -104,6 +104,12 @@ Outcome HandleEvent(Run* run, XEvent& event, std::int32_t* newWidth, std::int32_
         case DestroyNotify:
             if (event.xdestroywindow.window == run->surface.xid) return Outcome::Stop;
             break;
+        case MapNotify:
+            // Keys come to it whichever window had the focus (a window manager
+            // gives a new full-screen window the focus; without one nothing does).
+            if (run->fullScreen && event.xmap.window == run->surface.xid)
+                XGrabKeyboard(run->surface.display, run->surface.xid, True, GrabModeAsync, GrabModeAsync, CurrentTime);
+            break;
         case ButtonPress:
             if (run->fullScreen) return Outcome::Stop;
             break;

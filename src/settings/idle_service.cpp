@@ -3,6 +3,7 @@
 #include <systemd/sd-bus.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/settings_window_rules.h"
@@ -56,6 +57,12 @@ State Query() {
     }
     sd_bus_message_unref(reply);
     sd_bus_error_free(&error);
+    char* active = nullptr;
+    if (state.managerAnswers &&
+        sd_bus_get_property_string(user.bus, DESTINATION, "/org/freedesktop/systemd1/unit/graphical_2dsession_2etarget",
+                                   "org.freedesktop.systemd1.Unit", "ActiveState", nullptr, &active) >= 0)
+        state.sessionTargetActive = std::strcmp(active, "active") == 0;
+    std::free(active);
     return state;
 }
 

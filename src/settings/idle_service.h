@@ -10,6 +10,7 @@ struct State {
     bool managerAnswers = false;  // a user manager is on the user bus
     bool known = false;           // it knows the service's unit file
     bool enabled = false;         // the unit file's state is "enabled"
+    bool sessionTargetActive = false;  // graphical-session.target is active
 };
 
 // Asks the user manager (bounded by a few seconds).

@@ -136,8 +136,14 @@ GtkWidget* Scale(GtkWidget* label, Setting s, double low, double high) {
     return scale;
 }
 
-GtkWidget* Check(const char* mnemonicText, bool active, Setting s) {
+// A screen reader reads `name`: GTK 4.8 would give it the mnemonic's underscore too.
+void Name(GtkWidget* widget, const char* name) {
+    gtk_accessible_update_property(GTK_ACCESSIBLE(widget), GTK_ACCESSIBLE_PROPERTY_LABEL, name, -1);
+}
+
+GtkWidget* Check(const char* mnemonicText, const char* name, bool active, Setting s) {
     GtkWidget* check = gtk_check_button_new_with_mnemonic(mnemonicText);
+    Name(check, name);
     gtk_check_button_set_active(GTK_CHECK_BUTTON(check), active);
     g_signal_connect(check, "toggled", G_CALLBACK(OnCheck), GINT_TO_POINTER(static_cast<int>(s)));
     return check;
@@ -171,8 +177,8 @@ GtkWidget* SaverSettingsGrid() {
     }
     GtkWidget* bodies = gtk_box_new(GTK_ORIENTATION_HORIZONTAL, 24);
     gtk_widget_set_margin_top(bodies, 6);
-    gtk_box_append(GTK_BOX(bodies), Check("_Red object", w.file.options.red, Setting::Red));
-    gtk_box_append(GTK_BOX(bodies), Check("_Blue object", w.file.options.blue, Setting::Blue));
+    gtk_box_append(GTK_BOX(bodies), Check("_Red object", "Red object", w.file.options.red, Setting::Red));
+    gtk_box_append(GTK_BOX(bodies), Check("_Blue object", "Blue object", w.file.options.blue, Setting::Blue));
     gtk_grid_attach(GTK_GRID(grid), bodies, 0, row++, 3, 1);
     return grid;
 }
@@ -214,7 +220,8 @@ GtkWidget* IdleRow() {
 
     const idle_service::State service = idle_service::Query();
     SessionFacts facts{std::getenv("XDG_SESSION_TYPE"), std::getenv("WAYLAND_DISPLAY"),
-                       std::getenv("XDG_CURRENT_DESKTOP"), service.managerAnswers, service.known};
+                       std::getenv("XDG_CURRENT_DESKTOP"), service.managerAnswers, service.known,
+                       service.sessionTargetActive};
     w.wayland = IsWaylandSession(facts);
     const IdleControl control = ChooseIdleControl(facts);
     if (control == IdleControl::Switch) {
@@ -320,7 +327,11 @@ void Activate(GtkApplication* application, gpointer) {
         gtk_widget_set_visible(*label, FALSE);
         gtk_box_append(GTK_BOX(page), *label);
     }
-    GtkWidget* test = gtk_button_new_with_mnemonic("_Test");
+    // Its label a child of its own: GTK 4.8 would name the button by both.
+    GtkWidget* test = gtk_button_new();
+    GtkWidget* testLabel = gtk_label_new_with_mnemonic("_Test");
+    gtk_label_set_mnemonic_widget(GTK_LABEL(testLabel), test);
+    gtk_button_set_child(GTK_BUTTON(test), testLabel);
     gtk_widget_set_halign(test, GTK_ALIGN_END);
     g_signal_connect(test, "clicked", G_CALLBACK(OnTest), nullptr);
     gtk_box_append(GTK_BOX(page), test);

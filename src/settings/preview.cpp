@@ -9,8 +9,8 @@
 //               X11's (platform/x11/), which are plain POSIX.
 // Drawing:      one tick every 20 ms of the frame clock (a late tick is not caught
 //               up), only while the widget is mapped (GTK runs no tick callback
-//               otherwise) and its window not minimised; the surface's memory is
-//               made once per size, nothing is allocated per frame.
+//               otherwise) and its window not minimised. The pixels' memory is
+//               made once per size; each frame GTK is given a view of it.
 // Limitations:  one preview per program; integer scale factors (GTK 4.8's).
 // Dependencies: GTK 4, cairo.
 #include "settings/preview.h"
@@ -123,11 +123,7 @@ gboolean Tick(GtkWidget*, GdkFrameClock* clock, gpointer) {
     const gint64 now = gdk_frame_clock_get_frame_time(clock);
     if (now < window.nextTick) return G_SOURCE_CONTINUE;
     window.nextTick = window.nextTick + TICK_US > now ? window.nextTick + TICK_US : now + TICK_US;
-    if (!EnsureScene()) return G_SOURCE_CONTINUE;
-    // The last frame drawn may still be in use by the renderer: cairo keeps that
-    // copy apart before the pixels change.
-    cairo_surface_flush(window.surface);
-    AdvanceFrame(&window);
+    if (EnsureScene()) AdvanceFrame(&window);
     return G_SOURCE_CONTINUE;
 }
 
@@ -168,11 +164,17 @@ void Draw(GtkDrawingArea*, cairo_t* cr, int, int, gpointer) {
     cairo_set_source_rgb(cr, 0, 0, 0);
     cairo_paint(cr);
     if (!window.sceneUp) return;
+    // GTK records the drawing and replays it later: it is given a view of the
+    // pixels that cairo copies once the view goes, so that the next frame may
+    // change them (the surface itself, used as a source, could not be changed).
+    cairo_surface_t* view = cairo_image_surface_create_for_data(window.data, CAIRO_FORMAT_RGB24, window.width,
+                                                                window.height, window.stride);
     const double scale = gtk_widget_get_scale_factor(window.area);
     cairo_scale(cr, 1 / scale, 1 / scale);
-    cairo_set_source_surface(cr, window.surface, 0, 0);
+    cairo_set_source_surface(cr, view, 0, 0);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_paint(cr);
+    cairo_surface_destroy(view);
 }
 
 void OnDestroy(GtkWidget*, gpointer) {

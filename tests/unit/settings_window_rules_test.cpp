@@ -25,6 +25,7 @@ TEST(SettingsWindowRules, TheFirstMissingConditionDecides) {
         {{"x11", "wayland-0", "GNOME", true, true}, C::X11Session}, // the session type over the display
         {{nullptr, "", "GNOME", true, true}, C::X11Session},
         {{"wayland", nullptr, "sway", true, true}, C::NoSessionTarget},
+        {{"wayland", nullptr, "sway", true, true, true}, C::Switch},  // its session target started
         {{"wayland", nullptr, "GNOME-Flashback", true, true}, C::NoSessionTarget},
         {{"wayland", nullptr, nullptr, true, true}, C::NoSessionTarget},
         {{"wayland", nullptr, "KDE", false, false}, C::NoUserManager},

@@ -1072,9 +1072,10 @@ TEST(SettingsXml, SlidersAndCheckBoxesMatchTheOptions) {
     const std::regex helpOption(R"re(\n  (-[a-z-]+))re");
     for (std::sregex_iterator m(helpText.begin(), helpText.end(), helpOption), end; m != end; ++m) {
         const std::string option = (*m)[1];
-        // Where it draws is the daemon's choice, and -wayland (with its -idle) runs outside it.
-        if (option == "-root" || option == "-window-id" || option == "-wayland" || option == "-idle" ||
-            option == "-help")
+        // Where it draws is the daemon's choice (-fullscreen too), and -wayland (with its -idle
+        // and -watch) runs outside it.
+        if (option == "-root" || option == "-window-id" || option == "-fullscreen" || option == "-wayland" ||
+            option == "-idle" || option == "-watch" || option == "-help")
             continue;
         EXPECT_NE(xml.find("\"" + option), std::string::npos) << option << " has no widget";
     }
