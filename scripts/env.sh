@@ -70,7 +70,7 @@ pendral_install_missing() {
   local missing
   missing=($(pendral_missing_packages "$@"))
   [ ${#missing[@]} -gt 0 ] || return 0
-  pendral_install "${missing[@]}"
+  pendral_install "${missing[@]}" || true
   missing=($(pendral_missing_packages "$@"))
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "missing Debian packages: ${missing[*]} (apt-get install ${missing[*]})" >&2
@@ -87,8 +87,25 @@ pendral_install() {
   case " $* " in
     *:i386\ *) "${as_root[@]}" dpkg --add-architecture i386 ;;
   esac
-  "${as_root[@]}" apt-get update -qq
-  "${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+  # A mirror in the middle of a sync serves some indexes out of step with the others
+  # ("File has unexpected size ... Mirror sync in progress?"), for one index or for all:
+  # the update is tried once more after a pause, then the install goes on with the lists
+  # apt has, which may well hold every package asked for.
+  local update_errors="" attempt
+  for attempt in 1 2; do
+    update_errors=$("${as_root[@]}" apt-get update -qq 2>&1 >/dev/null) && { update_errors=""; break; }
+    echo "$update_errors" >&2
+    [ $attempt -eq 1 ] || { echo "apt-get update failed again: going on with the package lists apt has" >&2; break; }
+    echo "apt-get update failed: trying again in ${PENDRAL_APT_RETRY_SECONDS:-30} s" >&2
+    sleep "${PENDRAL_APT_RETRY_SECONDS:-30}"
+  done
+  "${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null && return 0
+  case "$update_errors" in
+    *"Mirror sync in progress"*)
+      echo "The Debian mirror was in the middle of a sync (apt-get update failed for some of its indexes);" \
+        "try again later." >&2 ;;
+  esac
+  return 1
 }
 
 # The browser build: Debian's Emscripten (with its prebuilt system libraries),
