@@ -181,7 +181,17 @@ pendral_wine_env() {
 # from a known state without a boot of their own, which takes about 20 s:
 # $PENDRAL_WINE_TEMPLATE, booted again when Wine changed.
 pendral_wine_template() {
-  pendral_wine_boot "$PENDRAL_WINE_TEMPLATE"
+  pendral_wine_boot "$PENDRAL_WINE_TEMPLATE" && pendral_wine_no_crash_debugger "$PENDRAL_WINE_TEMPLATE"
+}
+
+# A program that crashes in the Wine prefix $1 ends at once, as a test's failure should,
+# instead of starting Wine's debugger (winedbg --auto), which on a test's display leaves it
+# waiting for as long as the test is let run. Wine runs no winedbg.exe there: with no
+# debugger to start, the crash ends the process (in 2 s, against 25 minutes of CTest's).
+pendral_wine_no_crash_debugger() {
+  grep -qF '"winedbg.exe"=""' "$1/user.reg" 2>/dev/null && return 0
+  WINEPREFIX="$1" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\DllOverrides' /v winedbg.exe /d '' /f >/dev/null &&
+    WINEPREFIX="$1" wineserver -w
 }
 
 # A copy of a Wine prefix (pendral_wine_copy FROM TO) in which Wine's own libraries and
