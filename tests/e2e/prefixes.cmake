@@ -61,7 +61,7 @@ else()
     message(FATAL_ERROR "wineboot failed in ${nt}: ${rc}")
   endif()
   in_prefix(${nt} wineserver -w)
-  # A crash fails its test at once instead of waiting in Wine's crash dialog (scripts/env.sh).
+  # A crash fails its test at once instead of waiting for Wine's debugger (scripts/env.sh).
   in_prefix(${nt} bash -c "source \"$0\" && pendral_wine_no_crash_debugger \"$1\""
             ${CMAKE_CURRENT_LIST_DIR}/../../scripts/env.sh ${nt})
   if(NOT rc EQUAL 0)
