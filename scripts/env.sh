@@ -73,7 +73,7 @@ pendral_install_missing() {
   local missing
   missing=($(pendral_missing_packages "$@"))
   [ ${#missing[@]} -gt 0 ] || return 0
-  pendral_install "${missing[@]}"
+  pendral_install "${missing[@]}" || true
   missing=($(pendral_missing_packages "$@"))
   [ ${#missing[@]} -eq 0 ] && return 0
   echo "missing Debian packages: ${missing[*]} (apt-get install ${missing[*]})" >&2
@@ -90,8 +90,25 @@ pendral_install() {
   case " $* " in
     *:i386\ *) "${as_root[@]}" dpkg --add-architecture i386 ;;
   esac
-  "${as_root[@]}" apt-get update -qq
-  "${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null
+  # A mirror in the middle of a sync serves some indexes out of step with the others
+  # ("File has unexpected size ... Mirror sync in progress?"), for one index or for all:
+  # the update is tried once more after a pause, then the install goes on with the lists
+  # apt has, which may well hold every package asked for.
+  local update_errors="" attempt
+  for attempt in 1 2; do
+    update_errors=$("${as_root[@]}" apt-get update -qq 2>&1 >/dev/null) && { update_errors=""; break; }
+    echo "$update_errors" >&2
+    [ $attempt -eq 1 ] || { echo "apt-get update failed again: going on with the package lists apt has" >&2; break; }
+    echo "apt-get update failed: trying again in ${PENDRAL_APT_RETRY_SECONDS:-30} s" >&2
+    sleep "${PENDRAL_APT_RETRY_SECONDS:-30}"
+  done
+  "${as_root[@]}" DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null && return 0
+  case "$update_errors" in
+    *"Mirror sync in progress"*)
+      echo "The Debian mirror was in the middle of a sync (apt-get update failed for some of its indexes);" \
+        "try again later." >&2 ;;
+  esac
+  return 1
 }
 
 # The browser build: Debian's Emscripten (with its prebuilt system libraries),
@@ -167,7 +184,17 @@ pendral_wine_env() {
 # from a known state without a boot of their own, which takes about 20 s:
 # $PENDRAL_WINE_TEMPLATE, booted again when Wine changed.
 pendral_wine_template() {
-  pendral_wine_boot "$PENDRAL_WINE_TEMPLATE"
+  pendral_wine_boot "$PENDRAL_WINE_TEMPLATE" && pendral_wine_no_crash_debugger "$PENDRAL_WINE_TEMPLATE"
+}
+
+# A program that crashes in the Wine prefix $1 ends at once, as a test's failure should,
+# instead of starting Wine's debugger (winedbg --auto), which on a test's display leaves it
+# waiting for as long as the test is let run. Wine runs no winedbg.exe there: with no
+# debugger to start, the crash ends the process (in 2 s, against 25 minutes of CTest's).
+pendral_wine_no_crash_debugger() {
+  grep -qF '"winedbg.exe"=""' "$1/user.reg" 2>/dev/null && return 0
+  WINEPREFIX="$1" WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\DllOverrides' /v winedbg.exe /d '' /f >/dev/null &&
+    WINEPREFIX="$1" wineserver -w
 }
 
 # A copy of a Wine prefix (pendral_wine_copy FROM TO) in which Wine's own libraries and

@@ -60,6 +60,13 @@ else()
   if(NOT rc EQUAL 0)
     message(FATAL_ERROR "wineboot failed in ${nt}: ${rc}")
   endif()
+  in_prefix(${nt} wineserver -w)
+  # A crash fails its test at once instead of waiting for Wine's debugger (scripts/env.sh).
+  in_prefix(${nt} bash -c "source \"$0\" && pendral_wine_no_crash_debugger \"$1\""
+            ${CMAKE_CURRENT_LIST_DIR}/../../scripts/env.sh ${nt})
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "could not turn off Wine's crash debugger in ${nt}: ${rc}")
+  endif()
 endif()
 in_prefix(${nt} wineserver -w)
 # C:\windows\system32 of a 32-bit program is syswow64 in a 64-bit prefix.
