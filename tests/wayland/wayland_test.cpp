@@ -239,7 +239,7 @@ TEST_F(OnSway, AnOutputAddedGetsAFieldAndNoCompositorEndsWithOne) {
         },
         10s));
     kill(saver.Pid(), SIGTERM);
-    EXPECT_EQ(saver.Exit(2000ms), 0) << saver.Err();
+    EXPECT_EQ(saver.Exit(10s), 0) << saver.Err();
     EXPECT_EQ(AsUserStatus({"swaymsg", "output", "HEADLESS-3", "disable"}), 0);
 
     Process lost({PENDRAL_BINARY, "-wayland"}, "wayland-none");
@@ -258,7 +258,7 @@ TEST_F(OnSway, SwayidleStartsItAfterItsTimeout) {
     EXPECT_EQ(AsUserStatus({"wtype", "k"}), 0);
     EXPECT_TRUE(WaitFor([&] { return Screenshot().CountLit(0, 0, 1924, 768) == 0; }, 3s));
     kill(idle.Pid(), SIGTERM);
-    EXPECT_EQ(idle.Exit(2000ms), 0) << idle.Err();
+    EXPECT_EQ(idle.Exit(10s), 0) << idle.Err();
 }
 
 SaverOptions Options(std::vector<const char*> args) {
