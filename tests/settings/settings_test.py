@@ -3,8 +3,10 @@ reader or a user's keyboard would: the file's values shown, a change in the file
 within moments, the preview following the number of bodies, a failed save named in
 the window, and Test showing the saver. With --switch (a Wayland desktop and a
 systemd user manager that knows pendral-idle.service): the switch enables and
-starts the service, and disables and stops it.
-   settings_test.py SETTINGS_BINARY CONFIG_HOME [--switch]
+starts the service, and disables and stops it. With --sway (on a headless sway, as
+its user): the values, a change in the file, the sentence in place of the switch,
+and Test's saver drawing the bodies chosen.
+   settings_test.py SETTINGS_BINARY CONFIG_HOME [--switch | --sway]
 Run by Debian's /usr/bin/python3 (python3-pyatspi) on a session bus of its own."""
 import os
 import subprocess
@@ -15,6 +17,7 @@ import pyatspi
 
 binary, config_home = sys.argv[1], sys.argv[2]
 switch_mode = '--switch' in sys.argv
+sway = '--sway' in sys.argv
 conf_dir = os.path.join(config_home, 'pendral')
 conf = os.path.join(conf_dir, 'pendral.conf')
 failures = []
@@ -83,7 +86,10 @@ def on_screen(node):
 
 
 def press(node):
-    """A click in the middle of it (GTK 4.8 gives check boxes and switches no action)."""
+    """A click in the middle of it (GTK 4.8 gives check boxes and switches no action);
+    on sway, where xdotool has no display, a button's own action."""
+    if sway:
+        return node.queryAction().doAction(0)
     x, y, w, h = on_screen(node)
     subprocess.run(['xdotool', 'mousemove', str(x + w // 2), str(y + h // 2), 'click', '1'], check=True)
 
@@ -130,6 +136,27 @@ def preview_green():
     return sum(1 for i in range(0, len(raw) - 2, 3) if raw[i + 1] > 100 and raw[i] < 90 and raw[i + 2] < 90)
 
 
+def saver_bodies():
+    """The lit blobs of a screenshot (8-connected, every second pixel), and whether one is red."""
+    shot = ['grim', '-t', 'ppm', '-'] if sway else ['import', '-silent', '-window', 'root', '-depth', '8', 'ppm:-']
+    ppm = subprocess.run(shot, capture_output=True, check=True).stdout
+    w, h = (int(n) for n in ppm.split(maxsplit=3)[1:3])
+    data = ppm[-w * h * 3:]
+    lit = {(x, y) for y in range(0, h, 2) for x in range(0, w, 2) if max(data[(y * w + x) * 3:(y * w + x) * 3 + 3]) > 40}
+    red = any(data[(y * w + x) * 3] > 2 * data[(y * w + x) * 3 + 1] + 40 for x, y in lit)
+    blobs = 0
+    while lit:
+        blobs += 1
+        todo = [lit.pop()]
+        while todo:
+            x, y = todo.pop()
+            for n in ((x + dx, y + dy) for dx in (-2, 0, 2) for dy in (-2, 0, 2)):
+                if n in lit:
+                    lit.remove(n)
+                    todo.append(n)
+    return blobs, red
+
+
 def save_failure_shown():
     labels = [l for l in find_all(app, pyatspi.ROLE_LABEL) if l.name.startswith('The settings could not be saved')]
     return any(l.getState().contains(pyatspi.STATE_VISIBLE) for l in labels)
@@ -142,6 +169,17 @@ if not failures and not switch_mode:
     check(value_of(minutes) == 10, 'idle 600 s shows %s minutes' % value_of(minutes))
     check(checked(red) and not checked(blue), 'red and blue shown wrong')
 
+if not failures and sway:
+    # A change reaches the file; sway starts no graphical-session.target: a sentence, no switch.
+    set_value(count, 5)
+    set_value(minutes, 25)
+    check(wait_for(lambda: file_values().get('count') == '5' and file_values().get('idle') == '1500'),
+          'the file has %s' % file_values())
+    advice = [l for l in find_all(app, pyatspi.ROLE_LABEL) if l.name.startswith('This desktop starts no user services')]
+    check(advice and advice[0].getState().contains(pyatspi.STATE_VISIBLE), 'the sentence for sway is not shown')
+    check(find(app, pyatspi.ROLE_CHECK_BOX, 'Show after minutes of idleness') is None, 'a switch is shown on sway')
+
+if not failures and not switch_mode and not sway:
     # Changes reach the file (the scale's at once after its drag rests), the comment kept.
     set_value(count, 3)
     press(blue)
@@ -175,16 +213,28 @@ if not failures and not switch_mode:
           'the failure stayed shown after a save that worked')
 
 if not failures and not switch_mode:
-    # Test: the saver full screen on this X display, ended by a key.
+    # Test: the saver full screen on this display, drawing the bodies the window chose
+    # (five with the red one on sway, three plain ones here), ended by a key.
     def saver_windows():
+        if sway:
+            tree = subprocess.run(['swaymsg', '-t', 'get_tree'], capture_output=True, text=True).stdout
+            return ['pendral'] if '"app_id": "pendral"' in tree else []
         out = subprocess.run(['xdotool', 'search', '--name', '^Pendral$'], capture_output=True, text=True).stdout
         return out.split()
+    bodies = (5, True) if sway else (3, False)
+    if not sway:
+        set_value(count, 3)
     press(find(app, pyatspi.ROLE_PUSH_BUTTON, 'Test'))
     shown = wait_for(saver_windows)
     if check(shown, 'Test showed no saver window'):
-        geometry = subprocess.run(['xdotool', 'getwindowgeometry', shown[0]], capture_output=True, text=True).stdout
-        check('1024x768' in geometry, 'the saver is not full screen: ' + geometry)
-        subprocess.run(['xdotool', 'key', 'space'])
+        if not sway:
+            geometry = subprocess.run(['xdotool', 'getwindowgeometry', shown[0]], capture_output=True, text=True).stdout
+            check('1024x768' in geometry, 'the saver is not full screen: ' + geometry)
+        # Bodies that touch for a moment show as one blob: the count is waited for.
+        seen = []
+        check(wait_for(lambda: seen.append(saver_bodies()) or seen[-1] == bodies, 60),
+              'the saver drew %s (blobs, red), not %s' % (seen[-1:], bodies))
+        subprocess.run(['wtype', '-s', '300', '-k', 'space'] if sway else ['xdotool', 'key', 'space'])
         check(wait_for(lambda: not saver_windows()), 'a key did not end the saver')
 
 if not failures and switch_mode:
@@ -211,4 +261,4 @@ app_process.terminate()
 app_process.wait(timeout=60)
 if failures:
     sys.exit(1)
-print('pendral-settings: all passed' + (' (the idle switch)' if switch_mode else ''))
+print('pendral-settings: all passed' + (' (the idle switch)' if switch_mode else ' (sway)' if sway else ''))

@@ -2,9 +2,12 @@
 # pendral-settings through its accessibility tree (settings_test.py) on an Xvfb of
 # its own, with AT-SPI on a session bus of its own; then, as root, its idle switch
 # against a real systemd --user (tests/wayland/user_manager.sh) for a user the test
-# makes, whose pendral-idle.service is a stand-in that notes the file's idle time.
+# makes, whose pendral-idle.service is a stand-in that notes the file's idle time,
+# and the window on a headless sway (tests/wayland/sway_session.sh). Test runs the
+# saver beside SETTINGS_BINARY.
 #   settings_test.sh SOURCE_ROOT SETTINGS_BINARY
-# Exits 77 (skipped) when Xvfb, xdotool, ImageMagick or Debian's python3-pyatspi is missing.
+# Exits 77 (skipped) when Xvfb, xdotool, ImageMagick or Debian's python3-pyatspi is
+# missing, or when all that ran passed but a part was skipped (it says which).
 set -u
 root=$1 binary=$2
 source "$root/scripts/env.sh"
@@ -32,8 +35,20 @@ env -u WAYLAND_DISPLAY XDG_SESSION_TYPE=x11 dbus-run-session -- /usr/bin/python3
   "$binary" "$work/x11" || status=1
 
 if [ "$(id -u)" != 0 ] || [ ! -x "$root/tests/wayland/user_manager.sh" ]; then
-  echo "the idle switch against systemd --user: skipped (needs root and tests/wayland/user_manager.sh)"
+  echo "skipped: the idle switch against systemd --user and the window on sway (need root)"
+  [ $status = 0 ] && exit 77
   exit $status
+fi
+# The window on a headless sway as its user, GTK on Wayland: no user manager there.
+if command -v sway grim wtype wayvnc swaymsg >/dev/null; then
+  (source "$root/tests/wayland/sway_session.sh"
+   trap pendral_sway_stop EXIT
+   pendral_sway_start || exit 1
+   cp "$binary" "$(dirname "$binary")/pendral" "$SWAY_DIR/" || exit 1
+   pendral_as_sway_user env GDK_BACKEND=wayland XDG_SESSION_TYPE=wayland dbus-run-session -- /usr/bin/python3 \
+     "$root/tests/settings/settings_test.py" "$SWAY_DIR/pendral-settings" "$SWAY_DIR/conf" --sway) || status=1
+else
+  skipped="the window on sway (no sway, grim, wtype or wayvnc)"
 fi
 # A Wayland desktop that starts graphical-session.target, told by its environment
 # (the window itself is on the Xvfb), and a user manager that knows the service.
@@ -52,4 +67,5 @@ setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups env 
   DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
   XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE GDK_BACKEND=x11 \
   /usr/bin/python3 "$root/tests/settings/settings_test.py" "$work/pendral-settings" "$home/.config" --switch || status=1
+[ $status = 0 ] && [ -n "${skipped:-}" ] && { echo "skipped: $skipped"; exit 77; }
 exit $status
