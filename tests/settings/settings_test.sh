@@ -44,9 +44,10 @@ if command -v sway grim wtype wayvnc swaymsg >/dev/null; then
   (source "$root/tests/wayland/sway_session.sh"
    trap pendral_sway_stop EXIT
    pendral_sway_start || exit 1
-   cp "$binary" "$(dirname "$binary")/pendral" "$SWAY_DIR/" || exit 1
+   # Copies the sway user can read (the sources may be in a home of 0700).
+   cp "$binary" "$(dirname "$binary")/pendral" "$root/tests/settings/settings_test.py" "$SWAY_DIR/" || exit 1
    pendral_as_sway_user env GDK_BACKEND=wayland XDG_SESSION_TYPE=wayland dbus-run-session -- /usr/bin/python3 \
-     "$root/tests/settings/settings_test.py" "$SWAY_DIR/pendral-settings" "$SWAY_DIR/conf" --sway) || status=1
+     "$SWAY_DIR/settings_test.py" "$SWAY_DIR/pendral-settings" "$SWAY_DIR/conf" --sway) || status=1
 else
   skipped="the window on sway (no sway, grim, wtype or wayvnc)"
 fi
@@ -56,7 +57,7 @@ user="pendral-settings-$$"
 useradd -M -s /usr/sbin/nologin "$user" || exit 1
 units="$home/.config/systemd/user"
 mkdir -p "$units"
-cp "$binary" "$work/pendral-settings"
+cp "$binary" "$root/tests/settings/settings_test.py" "$work/"
 printf '%s\n' '[Service]' "ExecStart=/bin/sh -c 'grep ^idle $home/.config/pendral/pendral.conf >$home/idle-seen; exec sleep 600'" \
   '[Install]' 'WantedBy=default.target' >"$units/pendral-idle.service"
 chown -R "$user:" "$home"
@@ -66,6 +67,6 @@ xhost "+si:localuser:$user" >/dev/null || exit 1
 setpriv --reuid="$(id -u "$user")" --regid="$(id -g "$user")" --init-groups env -i PATH="$PATH" HOME="$home" \
   DISPLAY="$DISPLAY" XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS" \
   XDG_SESSION_TYPE=wayland XDG_CURRENT_DESKTOP=KDE GDK_BACKEND=x11 \
-  /usr/bin/python3 "$root/tests/settings/settings_test.py" "$work/pendral-settings" "$home/.config" --switch || status=1
+  /usr/bin/python3 "$work/settings_test.py" "$work/pendral-settings" "$home/.config" --switch || status=1
 [ $status = 0 ] && [ -n "${skipped:-}" ] && { echo "skipped: $skipped"; exit 77; }
 exit $status
